@@ -1,0 +1,66 @@
+#include "layout.h"
+
+#include "numbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace zx {
+
+namespace {
+
+bool fitsInt32(std::int64_t v)
+{
+    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
+
+std::optional<std::int64_t> halfOfRounded(double twips)
+{
+    const double r = roundHalfEven(twips);
+    if (!(std::abs(r) < 2147483648.0))
+        return std::nullopt;
+    // Halved with the remainder dropped, as integer division does.
+    return static_cast<std::int64_t>(r) / 2;
+}
+
+} // namespace
+
+LayoutResult computeLayout(const LayoutInput &in)
+{
+    LayoutResult out;
+    const auto cx = halfOfRounded(in.insideWidth);
+    const auto cy = halfOfRounded(in.insideHeight);
+    const std::int64_t dx = std::int64_t { in.tppX } * in.pixels;
+    const std::int64_t dy = std::int64_t { in.tppY } * in.pixels;
+
+    if (cx && fitsInt32(dx)) {
+        const std::int64_t left = *cx - dx;
+        const std::int64_t right = *cx + dx;
+        if (fitsInt32(left))
+            out.vLine1 = LineGeometry { double(left), 0, double(left), in.insideHeight };
+        if (fitsInt32(right))
+            out.vLine2 = LineGeometry { double(right), 0, double(right), in.insideHeight };
+    }
+    if (cy && fitsInt32(dy)) {
+        const std::int64_t upper = *cy - dy;
+        const std::int64_t lower = *cy + dy;
+        if (fitsInt32(upper))
+            out.hLine1 = LineGeometry { 0, double(upper), in.insideWidth, double(upper) };
+        if (fitsInt32(lower))
+            out.hLine2 = LineGeometry { 0, double(lower), in.insideWidth, double(lower) };
+    }
+
+    const double bw = roundHalfEven((in.outerWidth - in.insideWidth) / 2.0);
+    if (in.captureForm) {
+        out.picWidth = in.outerWidth + bw;
+        out.picHeight = in.outerHeight + bw;
+    } else {
+        out.picWidth = in.insideWidth + bw;
+        out.picHeight = in.insideHeight + bw;
+    }
+    out.buttonLeft = in.insideWidth - in.buttonWidth;
+    out.buttonTop = 0;
+    return out;
+}
+
+} // namespace zx

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 
 namespace zx {
 namespace {
@@ -18,44 +19,13 @@ constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
 // What start-up puts in before reading: the window's bounds, and leftovers
 // in the other fields that the defaults must replace.
-Settings callerState()
-{
-    Settings s;
-    s.formTop = 11;
-    s.formLeft = 22;
-    s.formWidth = 33;
-    s.formHeight = 44;
-    s.quality = 7;
-    s.pixels = 7;
-    s.interval = 7;
-    s.crossHair = false;
-    s.captureClient = true;
-    s.soundOn = false;
-    return s;
-}
+const Settings callerState { 11, 22, 33, 44, 7, 7, 7, false, true, false };
+const Settings defaultsWithCallerBounds { 11, 22, 33, 44 };
 
-Settings defaultsWithCallerBounds()
+auto fields(const Settings &s)
 {
-    Settings s;
-    s.formTop = 11;
-    s.formLeft = 22;
-    s.formWidth = 33;
-    s.formHeight = 44;
-    return s;
-}
-
-void expectSame(const Settings &got, const Settings &want, const std::string &what)
-{
-    EXPECT_EQ(got.formTop, want.formTop) << what;
-    EXPECT_EQ(got.formLeft, want.formLeft) << what;
-    EXPECT_EQ(got.formWidth, want.formWidth) << what;
-    EXPECT_EQ(got.formHeight, want.formHeight) << what;
-    EXPECT_EQ(got.quality, want.quality) << what;
-    EXPECT_EQ(got.pixels, want.pixels) << what;
-    EXPECT_EQ(got.interval, want.interval) << what;
-    EXPECT_EQ(got.crossHair, want.crossHair) << what;
-    EXPECT_EQ(got.captureClient, want.captureClient) << what;
-    EXPECT_EQ(got.soundOn, want.soundOn) << what;
+    return std::tuple(s.formTop, s.formLeft, s.formWidth, s.formHeight, s.quality, s.pixels, s.interval,
+        s.crossHair, s.captureClient, s.soundOn);
 }
 
 TEST(Settings, ReadAppliesTheZentroluxKeys)
@@ -100,16 +70,16 @@ TEST(Settings, ReadAppliesTheZentroluxKeys)
     TempDir dir;
     for (const Case &c : cases) {
         writeBytes(dir / "z.ini", c.text);
-        Settings got = callerState();
+        Settings got = callerState;
         readSettings(dir / "z.ini", got);
-        Settings want = defaultsWithCallerBounds();
+        Settings want = defaultsWithCallerBounds;
         c.change(want);
-        expectSame(got, want, c.text);
+        EXPECT_EQ(fields(got), fields(want)) << c.text;
     }
 
-    Settings got = callerState();
+    Settings got = callerState;
     readSettings(dir / "missing.ini", got);
-    expectSame(got, defaultsWithCallerBounds(), "missing file");
+    EXPECT_EQ(fields(got), fields(defaultsWithCallerBounds)) << "missing file";
 }
 
 TEST(Settings, WriteProducesTheElevenLines)
@@ -151,9 +121,9 @@ TEST(Settings, WriteProducesTheElevenLines)
         "   CrossHair    = 0\r\n"
         "   Capture      = 1\r\n"
         "   Sound        = 0\r\n");
-    Settings back = callerState();
+    Settings back = callerState;
     readSettings(path, back);
-    expectSame(back, other, "read back");
+    EXPECT_EQ(fields(back), fields(other)) << "read back";
 }
 
 TEST(Settings, FailedWriteReportsFalse)

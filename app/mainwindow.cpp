@@ -1,0 +1,719 @@
+#include "mainwindow.h"
+
+#include "aboutwindow.h"
+#include "helpwindow.h"
+#include "keymap.h"
+#include "numbers.h"
+#include "platform.h"
+#include "settings.h"
+#include "shape.h"
+#include "snapshotnames.h"
+#include "snapshotsaver.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QThread>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QWindow>
+
+#include <algorithm>
+#include <ctime>
+
+namespace zx {
+
+namespace {
+
+const QColor CrosshairRed(192, 0, 0);
+
+// X11 cannot hold windows beyond this many pixels; absurd stored sizes stop here.
+constexpr int MaxWindowPixels = 16384;
+constexpr int MaxWindowOffset = 32000;
+
+// How long the screen is given to repaint what the hidden camera button
+// uncovered before it is read; see the snapshot notes.
+constexpr int SettleMilliseconds = 40;
+
+void letEventsRun()
+{
+    QApplication::processEvents();
+}
+
+// Waits without taking user input: timers and repaints go on.
+void pauseWithoutInput(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+// The picture box: the splash picture while the program starts.
+class PictureBox final : public QWidget {
+public:
+    explicit PictureBox(QWidget *parent)
+        : QWidget(parent)
+        , m_splash(QStringLiteral(":/zentrolux/splash.png"))
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        if (m_splash.isNull())
+            return;
+        // The splash is shown whole, scaled into the visible inside of the window.
+        const QSize area = parentWidget() ? parentWidget()->size() : size();
+        const QSize fitted = m_splash.size().scaled(area, Qt::KeepAspectRatio);
+        const QRect target(QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2), fitted);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(target, m_splash);
+    }
+
+private:
+    QPixmap m_splash;
+};
+
+MainWindow::MainWindow(ProgramPlace place)
+    : QWidget(nullptr, Qt::Window)
+    , m_place(std::move(place))
+{
+    setObjectName(QStringLiteral("frmZentrolux"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/zentrolux/icon16.png"));
+    icon.addFile(QStringLiteral(":/zentrolux/icon32.png"));
+    setWindowIcon(icon);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_pic = new PictureBox(this);
+    m_pic->setObjectName(QStringLiteral("Pic"));
+
+    m_captureTimer = new QTimer(this);
+    m_captureTimer->setObjectName(QStringLiteral("CaptureTimer"));
+    connect(m_captureTimer, &QTimer::timeout, this, &MainWindow::captureTimerTimer);
+
+    m_cmdSave = new QToolButton(this);
+    m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    m_cmdSave->setIcon(QIcon(QStringLiteral(":/zentrolux/camera.png")));
+    m_cmdSave->setIconSize(QSize(CameraPicturePixels, CameraPicturePixels));
+    m_cmdSave->setFixedSize(CameraButtonPixels, CameraButtonPixels);
+    m_cmdSave->setToolTip(QStringLiteral("Click to save image to file, or Right-Click for options"));
+    m_cmdSave->setAutoFillBackground(true);
+    // The window takes the keys; a focused button would turn Space into a
+    // second snapshot when the key comes up.
+    m_cmdSave->setFocusPolicy(Qt::NoFocus);
+    m_cmdSave->installEventFilter(this);
+    connect(m_cmdSave, &QToolButton::clicked, this, &MainWindow::cmdSaveClick);
+
+    buildMenu();
+    m_saver = new SnapshotSaver(m_place.directory);
+    qApp->installEventFilter(this);
+
+    // Design size and place, in pixels of the screen the window opens on.
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    resize(DesignInsideWidth / tppX, DesignInsideHeight / tppY);
+    move(DesignInsideLeft / tppX, DesignInsideTop / tppY);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+    delete m_saver;
+}
+
+void MainWindow::buildMenu()
+{
+    m_popMenu = new QMenu(QStringLiteral("Popup Menu"), this);
+    m_popMenu->setObjectName(QStringLiteral("mPopMenu"));
+    const auto item = [this](QMenu *parent, const char *caption, bool checkable = false) {
+        QAction *a = parent->addAction(QString::fromUtf8(caption));
+        a->setCheckable(checkable);
+        return a;
+    };
+    m_popHelp = item(m_popMenu, "Help");
+    m_popAbout = item(m_popMenu, "About Zentrolux");
+    m_popMenu->addSeparator();
+    QMenu *crossHair = m_popMenu->addMenu(QStringLiteral("CrossHair"));
+    m_popNone = item(crossHair, "None", true);
+    m_popCross = item(crossHair, "Cross", true);
+    m_popMenu->addSeparator();
+    QMenu *capture = m_popMenu->addMenu(QStringLiteral("Capture"));
+    m_popForm = item(capture, "Form Area", true);
+    m_popClient = item(capture, "Client Area", true);
+    m_popMenu->addSeparator();
+    QMenu *quality = m_popMenu->addMenu(QStringLiteral("Jpeg Quality"));
+    for (int i = 0; i < 10; ++i) {
+        const int q = 100 - 10 * i;
+        const QString caption = q == 100 ? QStringLiteral("100 (Best/Largest)")
+            : q == 10                    ? QStringLiteral("10 (Worst/Smallest)")
+                                         : QString::number(q);
+        m_popQual[i] = quality->addAction(caption);
+        m_popQual[i]->setCheckable(true);
+        connect(m_popQual[i], &QAction::triggered, this, [this, q] { setQuality(q); });
+    }
+    m_popMenu->addSeparator();
+    QMenu *sequence = m_popMenu->addMenu(QStringLiteral("Sequence"));
+    m_popStart = item(sequence, "Start Capture Sequence");
+    m_popMenu->addSeparator();
+    QMenu *images = m_popMenu->addMenu(QStringLiteral("Images"));
+    m_popExplore = item(images, "Explore Images Folder");
+    images->addSeparator();
+    m_popClear = item(images, "Clear All Images");
+    m_popMenu->addSeparator();
+    QMenu *sound = m_popMenu->addMenu(QStringLiteral("Sound"));
+    m_popSoundOn = item(sound, "On", true);
+    m_popSoundOff = item(sound, "Off", true);
+
+    m_popCross->setChecked(true);
+    m_popForm->setChecked(true);
+
+    connect(m_popHelp, &QAction::triggered, this, &MainWindow::mPopHelpClick);
+    connect(m_popAbout, &QAction::triggered, this, &MainWindow::mPopAboutClick);
+    connect(m_popNone, &QAction::triggered, this, [this] { setPair(m_popNone, m_popCross, true); });
+    connect(m_popCross, &QAction::triggered, this, [this] { setPair(m_popCross, m_popNone, true); });
+    connect(m_popForm, &QAction::triggered, this, [this] { setPair(m_popForm, m_popClient, true); });
+    connect(m_popClient, &QAction::triggered, this, [this] { setPair(m_popClient, m_popForm, true); });
+    connect(m_popSoundOn, &QAction::triggered, this, [this] { setPair(m_popSoundOn, m_popSoundOff, false); });
+    connect(m_popSoundOff, &QAction::triggered, this, [this] { setPair(m_popSoundOff, m_popSoundOn, false); });
+    connect(m_popStart, &QAction::triggered, this, &MainWindow::mPopStartClick);
+    connect(m_popExplore, &QAction::triggered, this, &MainWindow::mPopExploreClick);
+    connect(m_popClear, &QAction::triggered, this, &MainWindow::mPopClearClick);
+}
+
+QString MainWindow::settingsFile() const
+{
+    return QDir(m_place.directory).filePath(m_place.name + QStringLiteral(".ini"));
+}
+
+QString MainWindow::imagesFolder() const
+{
+    return QDir(m_place.directory).filePath(QStringLiteral("Images"));
+}
+
+int MainWindow::twipsPerPixelX() const
+{
+    const QScreen *s = screen();
+    return twipsPerPixel(s ? s->logicalDotsPerInchX() : 96.0);
+}
+
+int MainWindow::twipsPerPixelY() const
+{
+    const QScreen *s = screen();
+    return twipsPerPixel(s ? s->logicalDotsPerInchY() : 96.0);
+}
+
+// --- Start-up and shutdown -------------------------------------------------
+
+void MainWindow::waitForFrame()
+{
+    // The window manager frames a new window a little after it is shown; the
+    // remembered bounds must include that frame.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 500 && frameGeometry().size() == size()) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+void MainWindow::formLoad()
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, CrosshairRed);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setWindowTitle(m_place.name);
+    QDir::setCurrent(m_place.directory);
+
+    m_splashing = true;
+    formActivate();
+    show();
+    waitForFrame();
+    // The design puts the inside, not the frame, at its place on the screen.
+    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+    move(DesignInsideLeft / twipsPerPixelX() - frameOffset.x(), DesignInsideTop / twipsPerPixelY() - frameOffset.y());
+
+    const TwipsRect start = outerBounds();
+    m_state.formTop = start.top;
+    m_state.formLeft = start.left;
+    m_state.formWidth = start.width;
+    m_state.formHeight = start.height;
+
+    Settings s;
+    s.formTop = m_state.formTop;
+    s.formLeft = m_state.formLeft;
+    s.formWidth = m_state.formWidth;
+    s.formHeight = m_state.formHeight;
+    readSettings(QFile::encodeName(settingsFile()).toStdString(), s);
+    m_state.formTop = s.formTop;
+    m_state.formLeft = s.formLeft;
+    m_state.formWidth = s.formWidth;
+    m_state.formHeight = s.formHeight;
+    m_state.quality = s.quality;
+    m_state.pixels = s.pixels;
+    m_state.interval = s.interval;
+    m_popCross->setChecked(s.crossHair);
+    m_popNone->setChecked(!s.crossHair);
+    m_popClient->setChecked(s.captureClient);
+    m_popForm->setChecked(!s.captureClient);
+    m_popSoundOn->setChecked(s.soundOn);
+    m_popSoundOff->setChecked(!s.soundOn);
+
+    const TwipsRect now = outerBounds();
+    placeOuter(toInt32Rounded(double(m_state.formLeft) / twipsPerPixelX()),
+        toInt32Rounded(double(m_state.formTop) / twipsPerPixelY()), now.width / twipsPerPixelX(),
+        now.height / twipsPerPixelY());
+    letEventsRun();
+    repaint();
+    pauseWithoutInput(SplashMilliseconds);
+    m_splashing = false;
+    m_pic->hide();
+    placeOuter(toInt32Rounded(double(m_state.formLeft) / twipsPerPixelX()),
+        toInt32Rounded(double(m_state.formTop) / twipsPerPixelY()),
+        toInt32Rounded(double(m_state.formWidth) / twipsPerPixelX()),
+        toInt32Rounded(double(m_state.formHeight) / twipsPerPixelY()));
+    formResize();
+    repaint();
+    setQuality(m_state.quality);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The splash takes no input, the close box included.
+    if (m_splashing) {
+        event->ignore();
+        return;
+    }
+    if (!m_closed) {
+        m_closed = true;
+        formQueryUnload();
+        formUnload();
+    }
+    event->accept();
+}
+
+void MainWindow::formQueryUnload()
+{
+    if (!isMinimized() && !isMaximized() && !isFullScreen()) {
+        const TwipsRect r = outerBounds();
+        m_state.formTop = r.top;
+        m_state.formLeft = r.left;
+        m_state.formWidth = r.width;
+        m_state.formHeight = r.height;
+    }
+    m_captureTimer->setInterval(0);
+    m_captureTimer->stop();
+}
+
+void MainWindow::formUnload()
+{
+    Settings s;
+    s.formTop = m_state.formTop;
+    s.formLeft = m_state.formLeft;
+    s.formWidth = m_state.formWidth;
+    s.formHeight = m_state.formHeight;
+    s.quality = m_state.quality;
+    s.pixels = m_state.pixels;
+    s.interval = m_state.interval;
+    s.crossHair = !m_popNone->isChecked();
+    s.captureClient = !m_popForm->isChecked();
+    s.soundOn = !m_popSoundOff->isChecked();
+    // A folder that refuses the file keeps the old one; nothing to tell.
+    (void)writeSettings(QFile::encodeName(settingsFile()).toStdString(), s);
+}
+
+void MainWindow::setTopMost(bool onTop)
+{
+    QWindow *w = windowHandle();
+    if (w == nullptr) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        return;
+    }
+    // Changing the flag on the native window keeps it mapped and in place;
+    // QWidget::setWindowFlags would re-create it.
+    if (w->flags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
+        w->setFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (onTop && isVisible())
+        w->raise();
+}
+
+// --- Layout and shape -----------------------------------------------------
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    formResize();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        formActivate();
+}
+
+void MainWindow::formResize()
+{
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    if (m_state.resizing)
+        return;
+    m_state.resizing = true;
+
+    const QRect outer = frameGeometry();
+    LayoutInput in;
+    in.outerWidth = double(outer.width()) * tppX;
+    in.outerHeight = double(outer.height()) * tppY;
+    in.insideWidth = double(width()) * tppX;
+    in.insideHeight = double(height()) * tppY;
+    in.tppX = tppX;
+    in.tppY = tppY;
+    in.pixels = m_state.pixels;
+    in.captureForm = m_popForm->isChecked();
+    in.buttonWidth = double(m_cmdSave->width()) * tppX;
+    const LayoutResult out = computeLayout(in);
+
+    const auto place = [](Line &line, const std::optional<LineGeometry> &g) {
+        if (g)
+            line.geometry = *g;
+    };
+    place(m_vLine1, out.vLine1);
+    place(m_vLine2, out.vLine2);
+    place(m_hLine1, out.hLine1);
+    place(m_hLine2, out.hLine2);
+    m_pic->setGeometry(0, 0, std::clamp(toInt32Rounded(out.picWidth / tppX), 0, MaxWindowPixels),
+        std::clamp(toInt32Rounded(out.picHeight / tppY), 0, MaxWindowPixels));
+    m_cmdSave->move(toInt32Rounded(out.buttonLeft / tppX), toInt32Rounded(out.buttonTop / tppY));
+
+    formActivate();
+    setTopMost(true);
+    m_state.resizing = false;
+}
+
+void MainWindow::formActivate()
+{
+    const bool cross = m_popCross->isChecked();
+    if (cross || m_popNone->isChecked()) {
+        for (Line *line : { &m_vLine1, &m_vLine2, &m_hLine1, &m_hLine2 })
+            line->visible = cross;
+    }
+
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    const QRect outer = frameGeometry();
+    ShapeInput in;
+    in.outerWidth = double(outer.width()) * tppX;
+    in.outerHeight = double(outer.height()) * tppY;
+    in.insideWidth = double(width()) * tppX;
+    in.insideHeight = double(height()) * tppY;
+    in.tppX = tppX;
+    in.tppY = tppY;
+    const auto box = [&](QWidget *w) {
+        ShapeControl c;
+        c.kind = ShapeControl::Kind::Box;
+        c.visible = !w->isHidden();
+        c.left = double(w->x()) * tppX;
+        c.top = double(w->y()) * tppY;
+        c.width = double(w->width()) * tppX;
+        c.height = double(w->height()) * tppY;
+        return c;
+    };
+    const auto line = [](const Line &l) {
+        ShapeControl c;
+        c.kind = ShapeControl::Kind::Line;
+        c.visible = l.visible;
+        c.line = l.geometry;
+        c.lineWidth = l.borderWidth;
+        return c;
+    };
+    ShapeControl timer;
+    timer.kind = ShapeControl::Kind::Timer;
+    in.controls = { box(m_pic), timer, box(m_cmdSave), line(m_vLine2),
+        line(m_vLine1), line(m_hLine2), line(m_hLine1) };
+    const Shape shape = computeShape(in);
+
+    QRegion region;
+    for (const PixelRect &r : shape.boxes)
+        region += QRect(r.left, r.top, r.width(), r.height());
+    for (const Band &b : shape.bands) {
+        QPolygon polygon;
+        for (const PixelPoint &p : b)
+            polygon << QPoint(p.x, p.y);
+        region += QRegion(polygon, Qt::WindingFill);
+    }
+    // The window manager draws the frame; only the inside is ours to shape.
+    region.translate(-shape.frameLeft, -shape.frameTop);
+    region &= rect();
+    if (!region.isEmpty()) {
+        setMask(region);
+    } else if (!isVisible() || !platform::setEmptyShape(windowHandle())) {
+        // An empty mask means no mask to Qt; keep a single corner pixel instead.
+        setMask(QRegion(0, 0, 1, 1));
+    }
+    update();
+}
+
+void MainWindow::paintEvent(QPaintEvent *)
+{
+    // The background is the crosshair colour, so each band shows its line and
+    // the pixel beside it in red; the lines draw over it all the same.
+    QPainter p(this);
+    p.fillRect(rect(), CrosshairRed);
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    for (const Line *l : { &m_vLine1, &m_vLine2, &m_hLine1, &m_hLine2 }) {
+        if (!l->visible)
+            continue;
+        p.setPen(QPen(CrosshairRed, l->borderWidth));
+        p.drawLine(QPointF(l->geometry.x1 / tppX, l->geometry.y1 / tppY),
+            QPointF(l->geometry.x2 / tppX, l->geometry.y2 / tppY));
+    }
+}
+
+// --- Menu -----------------------------------------------------------------
+
+void MainWindow::cmdSaveMouseDown(Qt::MouseButton button, const QPoint &pointer)
+{
+    if (button != Qt::RightButton)
+        return;
+    m_popMenu->popup(m_cmdSave->mapToGlobal(pointer));
+}
+
+void MainWindow::setPair(QAction *on, QAction *off, bool relayout)
+{
+    on->setChecked(true);
+    off->setChecked(false);
+    if (relayout)
+        formResize();
+    letEventsRun();
+}
+
+void MainWindow::setQuality(std::int32_t quality)
+{
+    for (QAction *a : m_popQual)
+        a->setChecked(false);
+    m_state.quality = quality;
+    if (quality >= 10 && quality <= 100 && quality % 10 == 0)
+        m_popQual[(100 - quality) / 10]->setChecked(true);
+    letEventsRun();
+}
+
+void MainWindow::mPopHelpClick()
+{
+    setTopMost(false);
+    {
+        HelpWindow help(frameGeometry().size() - size());
+        help.exec();
+    }
+    setTopMost(true);
+}
+
+void MainWindow::mPopAboutClick()
+{
+    setTopMost(false);
+    {
+        AboutWindow about(this);
+        about.exec();
+    }
+    setTopMost(true);
+}
+
+// --- Keys -----------------------------------------------------------------
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_cmdSave && event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        cmdSaveMouseDown(mouse->button(), mouse->position().toPoint());
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress && !m_splashing) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        // Every key-down of this window, whichever child has the focus; the
+        // application sees it once per widget it passes, so take the first.
+        if (w != nullptr && w->window() == this && QApplication::focusWidget() == w) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const VirtualKey vkey = toVirtualKey(key->key(), key->modifiers());
+            formKeyDown(*this, vkey.code, vkey.mask);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+TwipsRect MainWindow::outerBounds() const
+{
+    const QRect r = frameGeometry();
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    return { r.x() * tppX, r.y() * tppY, r.width() * tppX, r.height() * tppY };
+}
+
+void MainWindow::placeOuter(int leftPx, int topPx, int widthPx, int heightPx)
+{
+    const QSize frame = frameGeometry().size() - size();
+    const int w = std::clamp(widthPx - frame.width(), 1, MaxWindowPixels);
+    const int h = std::clamp(heightPx - frame.height(), 1, MaxWindowPixels);
+    move(std::clamp(leftPx, -MaxWindowOffset, MaxWindowOffset), std::clamp(topPx, -MaxWindowOffset, MaxWindowOffset));
+    resize(w, h);
+}
+
+void MainWindow::setOuterBounds(const TwipsRect &r)
+{
+    placeOuter(toInt32Rounded(double(r.left) / twipsPerPixelX()), toInt32Rounded(double(r.top) / twipsPerPixelY()),
+        toInt32Rounded(double(r.width) / twipsPerPixelX()), toInt32Rounded(double(r.height) / twipsPerPixelY()));
+}
+
+void MainWindow::setOuterWidth(int width)
+{
+    const QRect r = frameGeometry();
+    placeOuter(r.x(), r.y(), toInt32Rounded(double(width) / twipsPerPixelX()), r.height());
+}
+
+void MainWindow::setOuterHeight(int height)
+{
+    const QRect r = frameGeometry();
+    placeOuter(r.x(), r.y(), r.width(), toInt32Rounded(double(height) / twipsPerPixelY()));
+}
+
+void MainWindow::stopSequence()
+{
+    m_captureTimer->setInterval(0);
+    m_captureTimer->stop();
+    setWindowTitle(m_place.name);
+}
+
+// --- Snapshots --------------------------------------------------------------
+
+void MainWindow::cmdSaveClick()
+{
+    runSnapshot(false);
+}
+
+void MainWindow::takeSequenceSnapshot()
+{
+    runSnapshot(true);
+}
+
+void MainWindow::runSnapshot(bool sequence)
+{
+    // One snapshot at a time: a tick or key that arrives while one runs (at
+    // its pauses or under its message box) is dropped, not nested.
+    if (m_snapshotRunning || m_splashing)
+        return;
+    m_snapshotRunning = true;
+
+    m_cmdSave->hide();
+    formResize();
+    letEventsRun();
+    // The new shape must be in force, and the windows below must have
+    // repainted what the button covered, before the screen is read.
+    platform::syncWithDisplay();
+    pauseWithoutInput(SettleMilliseconds);
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    setWindowTitle(QString::fromStdString(momentCaption(m_place.name.toStdString(), local)));
+    if (m_popSoundOn->isChecked())
+        m_saver->playClick();
+
+    const QString folder = imagesFolder();
+    const auto number = nextSnapshotNumber(QFile::encodeName(folder).toStdString());
+    m_cmdSave->setEnabled(false);
+
+    const QRect area = m_popForm->isChecked() ? frameGeometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+    if (m_popForm->isChecked())
+        platform::syncWithDisplay(); // the new caption is part of the picture
+    m_lastPicture = m_saver->captureWindow(screen(), area);
+
+    std::int64_t written = 0;
+    if (number)
+        written = m_saver->saveJpeg(m_lastPicture, folder, *number, m_state.quality);
+    if (written == 0) {
+        QMessageBox box(QMessageBox::NoIcon, m_place.name, QStringLiteral("Problem saving snapshot"),
+            QMessageBox::Ok, this);
+        box.exec();
+    }
+
+    if (sequence)
+        setWindowTitle(
+            QString::fromStdString(sequenceCaption(m_place.name.toStdString(), written ? written : number.value_or(0))));
+    else
+        setWindowTitle(m_place.name);
+    m_cmdSave->setEnabled(true);
+    m_cmdSave->show();
+    formResize();
+    letEventsRun();
+    m_snapshotRunning = false;
+}
+
+void MainWindow::captureTimerTimer()
+{
+    takeSequenceSnapshot();
+}
+
+void MainWindow::mPopStartClick()
+{
+    const QString prompt = QStringLiteral("Enter Interval in milliseconds:\n\n(Once started, press Esc to stop capturing)");
+    bool accepted = false;
+    const QString answer = QInputDialog::getText(this, m_place.name, prompt, QLineEdit::Normal,
+        QString::number(m_state.interval), &accepted);
+    if (!accepted || answer.isEmpty())
+        return;
+    const IntervalAnswer a = readIntervalAnswer(answer.toStdString());
+    if (a.kind == IntervalAnswer::Kind::OutOfRange) {
+        QMessageBox::warning(this, m_place.name, QStringLiteral("Interval must be between 1 and 65000"));
+        return;
+    }
+    m_state.interval = a.milliseconds;
+    m_captureTimer->setInterval(a.milliseconds);
+    m_captureTimer->start();
+}
+
+void MainWindow::mPopExploreClick()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(imagesFolder() + QLatin1Char('/')));
+}
+
+void MainWindow::mPopClearClick()
+{
+    const auto files = listFiles(QFile::encodeName(imagesFolder()).toStdString(), isJpegName);
+    if (files.empty()) {
+        QMessageBox::warning(this, m_place.name, QStringLiteral("There are no files in the folder to Delete!"));
+        return;
+    }
+    const QString question = QStringLiteral("Are you sure you want to Delete %1 images?").arg(files.size());
+    if (QMessageBox::question(this, m_place.name, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    const int stayed = deleteFiles(files);
+    if (stayed > 0) {
+        QMessageBox::warning(this, m_place.name,
+            QStringLiteral("%1 of %2 images could not be deleted.").arg(stayed).arg(files.size()));
+    }
+}
+
+} // namespace zx

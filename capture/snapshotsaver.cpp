@@ -1,0 +1,135 @@
+#include "snapshotsaver.h"
+
+#include "bmpfile.h"
+#include "snapshotnames.h"
+
+#include <zentrolux/jpegwriter.h>
+#include <zentrolux/tempbitmap.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QRect>
+#include <QScreen>
+#include <QSoundEffect>
+
+#include <filesystem>
+#include <system_error>
+
+namespace zx {
+
+namespace {
+
+// The companion library's file name on this platform.
+QString writerFileName()
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral("Zentrolux.dll");
+#elif defined(Q_OS_MACOS)
+    return QStringLiteral("libZentrolux.dylib");
+#else
+    return QStringLiteral("libZentrolux.so");
+#endif
+}
+
+constexpr int MaxNameRetries = 50;
+
+} // namespace
+
+SnapshotSaver::SnapshotSaver(QString programDirectory)
+    : m_programDirectory(std::move(programDirectory))
+{
+}
+
+SnapshotSaver::~SnapshotSaver() = default;
+
+SnapshotSaver::WriteFunction SnapshotSaver::writer()
+{
+    if (m_write != nullptr)
+        return m_write;
+    // The program's own folder first, then the system's library search.
+    for (const QString &candidate :
+        { QDir(m_programDirectory).filePath(writerFileName()), QStringLiteral("Zentrolux") }) {
+        m_library.setFileName(candidate);
+        if (!m_library.load())
+            continue;
+        m_write = reinterpret_cast<WriteFunction>(m_library.resolve(kDIWriteJpgSymbol));
+        if (m_write != nullptr)
+            return m_write;
+        m_library.unload();
+    }
+    return nullptr;
+}
+
+QImage SnapshotSaver::captureWindow(QScreen *screen, const QRect &area)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    QImage picture;
+    if (screen != nullptr && area.isValid()) {
+        // Window 0 is the whole desktop, so the grab holds what shows through
+        // the window's see-through parts.
+        const QPoint origin = area.topLeft() - screen->geometry().topLeft();
+        picture = screen->grabWindow(0, origin.x(), origin.y(), area.width(), area.height()).toImage();
+    }
+    m_timings.grab = clock.nsecsElapsed() / 1000;
+    return picture;
+}
+
+std::int64_t SnapshotSaver::saveJpeg(const QImage &picture, const QString &imagesFolder, std::int64_t number,
+    std::int32_t quality)
+{
+    m_timings = { m_timings.grab, 0, 0, 0 };
+    QElapsedTimer clock;
+    clock.start();
+
+    const auto temp = tempBitmapPath();
+    if (!temp || picture.isNull())
+        return 0;
+    const QImage rgb = picture.format() == QImage::Format_RGB32 ? picture
+                                                                 : picture.convertToFormat(QImage::Format_RGB32);
+    const bool bitmapWritten
+        = writeBmp24(*temp, rgb.width(), rgb.height(), rgb.constBits(), static_cast<std::size_t>(rgb.bytesPerLine()));
+    m_timings.bitmapWrite = clock.nsecsElapsed() / 1000;
+    clock.restart();
+
+    std::int64_t written = 0;
+    if (bitmapWritten) {
+        if (WriteFunction write = writer()) {
+            for (int attempt = 0; attempt < MaxNameRetries && number <= MaxSnapshotNumber; ++attempt, ++number) {
+                const QString path = QDir(imagesFolder).filePath(QString::fromStdString(snapshotFileName(number)));
+                const int result = write(QFile::encodeName(path).constData(), quality, 0);
+                if (result == static_cast<int>(JpgResult::Written)) {
+                    written = number;
+                    break;
+                }
+                if (result != static_cast<int>(JpgResult::TargetExists))
+                    break;
+            }
+        }
+    }
+    m_timings.encode = clock.nsecsElapsed() / 1000;
+    clock.restart();
+
+    // The bitmap goes whatever the writer said.
+    std::error_code ec;
+    std::filesystem::remove(*temp, ec);
+    m_timings.cleanUp = clock.nsecsElapsed() / 1000;
+    return written;
+}
+
+void SnapshotSaver::playClick()
+{
+    if (!m_click) {
+        m_click = std::make_unique<QSoundEffect>();
+        m_click->setSource(QUrl(QStringLiteral("qrc:/zentrolux/click.wav")));
+    }
+    // Plays in the background; without a sound device nothing is heard.
+    m_click->play();
+}
+
+} // namespace zx

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QImage>
+#include <QLibrary>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QRect;
+class QScreen;
+class QSoundEffect;
+
+namespace zx {
+
+// How long the stages of the last snapshot took, in microseconds.
+struct SnapshotTimings {
+    qint64 grab = 0;
+    qint64 bitmapWrite = 0;
+    qint64 encode = 0;
+    qint64 cleanUp = 0;
+};
+
+// Grabbing the screen, writing the picture through the companion JPEG writer,
+// and the shutter click.
+class SnapshotSaver {
+public:
+    explicit SnapshotSaver(QString programDirectory);
+    ~SnapshotSaver();
+    SnapshotSaver(const SnapshotSaver &) = delete;
+    SnapshotSaver &operator=(const SnapshotSaver &) = delete;
+
+    // What the screen shows in a rectangle given in global coordinates.
+    [[nodiscard]] QImage captureWindow(QScreen *screen, const QRect &area);
+
+    // Writes a picture as the JPEG file `number` of the folder. When another
+    // program took that name meanwhile, the following numbers are tried.
+    // Returns the number written, or 0 on failure.
+    [[nodiscard]] std::int64_t saveJpeg(const QImage &picture, const QString &imagesFolder, std::int64_t number,
+        std::int32_t quality);
+
+    void playClick();
+
+    [[nodiscard]] const SnapshotTimings &timings() const { return m_timings; }
+
+private:
+    using WriteFunction = int (*)(const char *, int, int);
+    WriteFunction writer();
+
+    QString m_programDirectory;
+    QLibrary m_library;
+    WriteFunction m_write = nullptr;
+    std::unique_ptr<QSoundEffect> m_click;
+    SnapshotTimings m_timings;
+};
+
+} // namespace zx

@@ -1,0 +1,55 @@
+#include "aboutwindow.h"
+
+#include "infotext.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+
+namespace zx {
+
+namespace {
+
+constexpr QPoint HandHotSpot(12, 1);
+
+} // namespace
+
+AboutWindow::AboutWindow(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_artwork(QStringLiteral(":/zentrolux/about.png"))
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setModal(true);
+    setCursor(QCursor(QPixmap(QStringLiteral(":/zentrolux/hand.png")), HandHotSpot.x(), HandHotSpot.y()));
+    // The inside is exactly the artwork; the frame is the window manager's.
+    const QSize inside = m_artwork.isNull() ? QSize(395, 111) : m_artwork.size();
+    setFixedSize(inside);
+
+    if (QScreen *screen = owner != nullptr && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        const QSize frame = owner != nullptr ? owner->frameGeometry().size() - owner->size() : QSize();
+        // Centred in whole pixels; twips would give the same, a pixel being 15 twips.
+        const int left = centredOrigin(area.width(), inside.width() + frame.width());
+        const int top = centredOrigin(area.height(), inside.height() + frame.height());
+        move(area.x() + left, area.y() + top);
+    }
+    setWindowTitle(QString::fromStdString(aboutTitle()));
+}
+
+void AboutWindow::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_artwork);
+}
+
+void AboutWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(WebSite)));
+    QDialog::mousePressEvent(event);
+}
+
+} // namespace zx

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zx {
+
+// Writes a picture as a 24-bit uncompressed bottom-up BMP file, replacing a file
+// of that name but never writing through a link. `rgb32` holds `height` rows of
+// `width` pixels, `strideBytes` apart, each pixel a 32-bit 0xffRRGGBB value in
+// native byte order (QImage::Format_RGB32). The file is readable by the owner
+// only. False, with no file left, when the arguments make no bitmap or the
+// file cannot be written. `path` is UTF-8.
+[[nodiscard]] bool writeBmp24(const std::string &path, int width, int height, const std::uint8_t *rgb32,
+                              std::size_t strideBytes);
+
+} // namespace zx

@@ -42,9 +42,9 @@ void writeHeaders(std::uint8_t *file, int width, int height, std::uint32_t pixel
     put32(file + 14, 40);
     put32(file + 18, static_cast<std::uint32_t>(width));
     put32(file + 22, static_cast<std::uint32_t>(height)); // positive: bottom row first
-    put16(file + 26, 1);                                  // planes
-    put16(file + 28, 24);                                 // bits per pixel
-    put32(file + 34, pixelBytes);                         // compression (30) stays 0: none
+    put16(file + 26, 1); // planes
+    put16(file + 28, 24); // bits per pixel
+    put32(file + 34, pixelBytes); // compression (30) stays 0: none
 }
 
 void convertRow(const std::uint8_t *source, int width, std::uint8_t *target)
@@ -52,8 +52,8 @@ void convertRow(const std::uint8_t *source, int width, std::uint8_t *target)
     for (int x = 0; x < width; ++x) {
         std::uint32_t pixel;
         std::memcpy(&pixel, source + 4 * static_cast<std::size_t>(x), sizeof pixel);
-        target[0] = static_cast<std::uint8_t>(pixel);       // blue
-        target[1] = static_cast<std::uint8_t>(pixel >> 8);  // green
+        target[0] = static_cast<std::uint8_t>(pixel); // blue
+        target[1] = static_cast<std::uint8_t>(pixel >> 8); // green
         target[2] = static_cast<std::uint8_t>(pixel >> 16); // red
         target += 3;
     }
@@ -97,8 +97,8 @@ bool writeFile(const std::string &path, std::span<const std::uint8_t> bytes)
 
 } // namespace
 
-bool writeBmp24(const std::string &path, int width, int height, const std::uint8_t *rgb32,
-                std::size_t strideBytes)
+bool writeBmp24(
+    const std::string &path, int width, int height, const std::uint8_t *rgb32, std::size_t strideBytes)
 {
     if (width < 1 || height < 1 || rgb32 == nullptr || strideBytes / 4 < static_cast<std::size_t>(width))
         return false;

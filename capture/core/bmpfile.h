@@ -12,7 +12,7 @@ namespace zx {
 // native byte order (QImage::Format_RGB32). The file is readable by the owner
 // only. False, with no file left, when the arguments make no bitmap or the
 // file cannot be written. `path` is UTF-8.
-[[nodiscard]] bool writeBmp24(const std::string &path, int width, int height, const std::uint8_t *rgb32,
-                              std::size_t strideBytes);
+[[nodiscard]] bool writeBmp24(
+    const std::string &path, int width, int height, const std::uint8_t *rgb32, std::size_t strideBytes);
 
 } // namespace zx

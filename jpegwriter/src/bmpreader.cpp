@@ -8,11 +8,11 @@ namespace zx::bmp {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;   // the smallest header with the fields we read
+constexpr std::uint32_t kInfoHeaderSize = 40; // the smallest header with the fields we read
 constexpr std::uint32_t kLargestHeaderSize = 124;
-constexpr std::uint32_t kCompressionNone = 0;   // BI_RGB
-constexpr std::uint32_t kCompressionMasks = 3;  // BI_BITFIELDS
-constexpr std::size_t kMasksSize = 12;          // red, green and blue masks
+constexpr std::uint32_t kCompressionNone = 0; // BI_RGB
+constexpr std::uint32_t kCompressionMasks = 3; // BI_BITFIELDS
+constexpr std::size_t kMasksSize = 12; // red, green and blue masks
 
 std::uint16_t u16(std::span<const std::uint8_t> bytes, std::size_t at)
 {

@@ -8,7 +8,7 @@
 namespace zx::bmp {
 
 enum class PixelLayout {
-    Bgr24,  // 3 bytes per pixel: blue, green, red
+    Bgr24, // 3 bytes per pixel: blue, green, red
     Bgrx32, // 4 bytes per pixel: blue, green, red, unused
 };
 
@@ -18,7 +18,7 @@ struct BitmapView {
     int width = 0;
     int height = 0;
     std::size_t pitch = 0; // bytes from one stored row to the next
-    bool bottomUp = true;  // the first stored row is the bottom one
+    bool bottomUp = true; // the first stored row is the bottom one
     PixelLayout layout = PixelLayout::Bgr24;
 };
 

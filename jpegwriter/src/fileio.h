@@ -42,8 +42,8 @@ enum class PublishResult { Published, Exists, Failed };
 // Best picks the first one the file system supports; the others are its
 // fallbacks, selectable so that each can be tried. Windows has only one way.
 enum class PublishMethod {
-    Best,              // an atomic rename that refuses to replace
-    LinkThenUnlink,    // a second name, which refuses to replace, then drop the first
+    Best, // an atomic rename that refuses to replace
+    LinkThenUnlink, // a second name, which refuses to replace, then drop the first
     ReserveThenRename, // for file systems without links: claim the name empty, then rename over it
 };
 
@@ -51,6 +51,6 @@ enum class PublishMethod {
 // folder, then under the final name, which is never replaced. Nothing is left
 // behind unless the result is Published.
 [[nodiscard]] PublishResult publishNewFile(const std::string &target, std::span<const std::uint8_t> bytes,
-                                           PublishMethod method = PublishMethod::Best);
+    PublishMethod method = PublishMethod::Best);
 
 } // namespace zx::fileio

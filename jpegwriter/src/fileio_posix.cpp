@@ -65,7 +65,7 @@ std::string temporaryName(const std::string &folder, const std::string &name)
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
     char suffix[64];
     std::snprintf(suffix, sizeof suffix, ".%ld.%u.%llx.tmp", static_cast<long>(::getpid()), counter++,
-                  static_cast<unsigned long long>(ticks) & 0xffffffffffull);
+        static_cast<unsigned long long>(ticks) & 0xffffffffffull);
     // Part of the name is enough to tell whose it is; all of it could overflow NAME_MAX.
     return folder + "/." + name.substr(0, 64) + suffix;
 }
@@ -75,8 +75,8 @@ bool unsupported(int error)
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP || error == EPERM;
 }
 
-PublishResult placeUnderFinalName(const std::string &temporary, const std::string &target,
-                                  PublishMethod method)
+PublishResult placeUnderFinalName(
+    const std::string &temporary, const std::string &target, PublishMethod method)
 {
 #ifdef RENAME_NOREPLACE
     if (method == PublishMethod::Best) {
@@ -103,7 +103,8 @@ PublishResult placeUnderFinalName(const std::string &temporary, const std::strin
     }
     // Claiming the name with O_EXCL keeps anyone else's file safe; the rename then
     // replaces only our own empty placeholder, so the name never shows a partial file.
-    const int placeholder = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int placeholder
+        = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (placeholder < 0)
         return errno == EEXIST ? PublishResult::Exists : PublishResult::Failed;
     ::close(placeholder);
@@ -120,7 +121,7 @@ std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxB
     Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0)
         return std::nullopt;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0
         || static_cast<std::uint64_t>(info.st_size) > maxBytes)
         return std::nullopt;
@@ -145,12 +146,12 @@ std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxB
 
 bool nameTaken(const std::string &path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-PublishResult publishNewFile(const std::string &target, std::span<const std::uint8_t> bytes,
-                             PublishMethod method)
+PublishResult publishNewFile(
+    const std::string &target, std::span<const std::uint8_t> bytes, PublishMethod method)
 {
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);

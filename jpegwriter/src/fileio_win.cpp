@@ -17,13 +17,13 @@ std::wstring widen(const std::string &text, UINT codePage)
 {
     if (text.empty())
         return {};
-    const int size = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0);
+    const int size = MultiByteToWideChar(
+        codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (size <= 0)
         return {};
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        wide.data(), size);
+    MultiByteToWideChar(
+        codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }
 
@@ -66,8 +66,7 @@ std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxB
         return std::nullopt;
     // FILE_FLAG_OPEN_REPARSE_POINT: a link is opened as itself and then refused below.
     Handle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr));
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info {};
@@ -114,10 +113,10 @@ PublishResult publishNewFile(const std::string &target, std::span<const std::uin
     for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
         wchar_t suffix[64];
         std::swprintf(suffix, 64, L".%lu.%u.%llx.tmp", GetCurrentProcessId(), counter++,
-                      static_cast<unsigned long long>(GetTickCount64()));
+            static_cast<unsigned long long>(GetTickCount64()));
         temporary = folder + L"\\~" + name.substr(0, 64) + suffix;
         created = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
         if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
             return PublishResult::Failed;
     }
@@ -143,7 +142,7 @@ PublishResult publishNewFile(const std::string &target, std::span<const std::uin
     const DWORD error = GetLastError();
     DeleteFileW(temporary.c_str());
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PublishResult::Exists
-                                                                        : PublishResult::Failed;
+                                                                       : PublishResult::Failed;
 }
 
 } // namespace zx::fileio

@@ -32,7 +32,7 @@ std::optional<EncodedJpeg> encodeJpeg(const bmp::BitmapView &picture, int qualit
     unsigned char *data = nullptr;
     unsigned long size = 0;
     const int status = tjCompress2(encoder, picture.pixels, picture.width, static_cast<int>(picture.pitch),
-                                   picture.height, pixelFormat, &data, &size, subsampling, quality, flags);
+        picture.height, pixelFormat, &data, &size, subsampling, quality, flags);
     tjDestroy(encoder);
     if (status != 0) {
         tjFree(data);

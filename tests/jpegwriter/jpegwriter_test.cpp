@@ -131,7 +131,7 @@ TEST_F(WriterTest, SnapshotDecodesBackToThePicture)
     // An odd width exercises the row padding of the bitmap.
     const Picture picture = test::testPicture(475, 314);
     ASSERT_TRUE(writeBmp24(bitmapPath(), picture.width, picture.height, picture.bytes(),
-                           static_cast<std::size_t>(picture.width) * 4));
+        static_cast<std::size_t>(picture.width) * 4));
 
     struct Case {
         int quality;
@@ -214,11 +214,11 @@ TEST_F(WriterTest, RefusesBrokenBitmapsWithoutLeavingAFile)
         { "8 bits per pixel", [](std::string &file) { file[28] = 8; } },
         { "run-length compressed", put32(30, 1) },
         { "bit masks in another order",
-          [&picture](std::string &file) {
-              file = bmpBytes(picture, 32, false, true);
-              file[54] = static_cast<char>(0xff);
-              file[56] = 0;
-          } },
+            [&picture](std::string &file) {
+                file = bmpBytes(picture, 32, false, true);
+                file[54] = static_cast<char>(0xff);
+                file[56] = 0;
+            } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,7 +243,7 @@ TEST_F(WriterTest, RefusesBadQualityAndUnwritableTargets)
 {
     const Picture picture = test::testPicture(40, 30);
     ASSERT_TRUE(writeBmp24(bitmapPath(), picture.width, picture.height, picture.bytes(),
-                           static_cast<std::size_t>(picture.width) * 4));
+        static_cast<std::size_t>(picture.width) * 4));
 
     for (const int quality : { 0, 101, -1, INT_MIN, INT_MAX }) {
         SCOPED_TRACE(quality);
@@ -267,7 +267,7 @@ TEST_F(WriterTest, NeverReplacesAnExistingName)
 {
     const Picture picture = test::testPicture(40, 30);
     ASSERT_TRUE(writeBmp24(bitmapPath(), picture.width, picture.height, picture.bytes(),
-                           static_cast<std::size_t>(picture.width) * 4));
+        static_cast<std::size_t>(picture.width) * 4));
     const fs::path existing = m_images / "CAP0001.jpg";
     test::writeFile(existing, "an earlier snapshot");
     const fs::path danglingLink = m_images / "CAP0002.jpg";
@@ -294,29 +294,29 @@ TEST(TempBitmapPath, UsesOnlyAPrivateFolder)
     const Case cases[] = {
         { "made when missing", [](const fs::path &) {}, true },
         { "already there",
-          [](const fs::path &folder) {
-              fs::create_directory(folder);
-              ::chmod(folder.c_str(), 0700);
-          },
-          true },
+            [](const fs::path &folder) {
+                fs::create_directory(folder);
+                ::chmod(folder.c_str(), 0700);
+            },
+            true },
         { "a link to a private folder",
-          [&root](const fs::path &folder) {
-              fs::create_directory(root / "target");
-              fs::create_directory_symlink(root / "target", folder);
-          },
-          false },
+            [&root](const fs::path &folder) {
+                fs::create_directory(root / "target");
+                fs::create_directory_symlink(root / "target", folder);
+            },
+            false },
         { "open to the group",
-          [](const fs::path &folder) {
-              fs::create_directory(folder);
-              ::chmod(folder.c_str(), 0750);
-          },
-          false },
+            [](const fs::path &folder) {
+                fs::create_directory(folder);
+                ::chmod(folder.c_str(), 0750);
+            },
+            false },
         { "searchable by others",
-          [](const fs::path &folder) {
-              fs::create_directory(folder);
-              ::chmod(folder.c_str(), 0701);
-          },
-          false },
+            [](const fs::path &folder) {
+                fs::create_directory(folder);
+                ::chmod(folder.c_str(), 0701);
+            },
+            false },
         { "a file", [](const fs::path &folder) { test::writeFile(folder, ""); }, false },
     };
     for (const Case &c : cases) {
@@ -330,7 +330,7 @@ TEST(TempBitmapPath, UsesOnlyAPrivateFolder)
         ASSERT_EQ(path.has_value(), c.accepted);
         if (path) {
             EXPECT_EQ(*path, (folder / pidName).string());
-            struct stat info {};
+            struct stat info { };
             ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
             EXPECT_EQ(info.st_mode & 0777, 0700u);
         }
@@ -356,14 +356,15 @@ TEST(BmpFile, WritesBottomUpBgrRowsWithPadding)
     ASSERT_TRUE(writeBmp24(path.string(), 2, 2, reinterpret_cast<const std::uint8_t *>(pixels), 12));
 
     std::string expected = "BM";
-    expected += std::string("\x46\0\0\0\0\0\0\0\x36\0\0\0", 12);              // size 70, pixels at 54
-    expected += std::string("\x28\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\x18\0", 16); // 40-byte header, 2 x 2, 24 bits
-    expected += std::string("\0\0\0\0\x10\0\0\0", 8);                         // no compression, 16 pixel bytes
+    expected += std::string("\x46\0\0\0\0\0\0\0\x36\0\0\0", 12); // size 70, pixels at 54
+    expected
+        += std::string("\x28\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\x18\0", 16); // 40-byte header, 2 x 2, 24 bits
+    expected += std::string("\0\0\0\0\x10\0\0\0", 8); // no compression, 16 pixel bytes
     expected += std::string(16, '\0');
     expected += std::string("\x99\x88\x77\xcc\xbb\xaa\0\0", 8); // bottom row first, blue green red
     expected += std::string("\x33\x22\x11\x66\x55\x44\0\0", 8);
     EXPECT_EQ(test::readFile(path), expected);
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 

@@ -44,7 +44,7 @@ TEST(PublishNewFile, EveryMethodRefusesToReplace)
         EXPECT_EQ(publishNewFile(target.string(), asBytes("second"), c.method), PublishResult::Exists);
         EXPECT_EQ(test::readFile(target), "first");
         EXPECT_EQ(publishNewFile((folder / "gone" / "x.jpg").string(), asBytes("x"), c.method),
-                  PublishResult::Failed);
+            PublishResult::Failed);
         // Only the published file: no temporary or placeholder left behind.
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     }

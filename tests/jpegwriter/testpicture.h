@@ -22,7 +22,8 @@ struct Picture {
 
     [[nodiscard]] std::uint32_t at(int x, int y) const
     {
-        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width)
+            + static_cast<std::size_t>(x)];
     }
     [[nodiscard]] const std::uint8_t *bytes() const
     {
@@ -47,7 +48,8 @@ inline Picture testPicture(int width, int height)
             if (y >= 32 && y < 96 && x % 80 >= 16 && block < 5)
                 pixel = blocks[block];
             picture.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width)
-                           + static_cast<std::size_t>(x)] = pixel;
+                + static_cast<std::size_t>(x)]
+                = pixel;
         }
     }
     return picture;
@@ -78,13 +80,14 @@ inline std::optional<DecodedJpeg> decodeJpeg(const std::filesystem::path &path)
     int subsampling = 0;
     int colourspace = 0;
     const auto *data = reinterpret_cast<const unsigned char *>(jpeg.data());
-    bool ok = tjDecompressHeader3(decoder, data, jpeg.size(), &decoded.width, &decoded.height, &subsampling,
-                                  &colourspace)
+    bool ok = tjDecompressHeader3(
+                  decoder, data, jpeg.size(), &decoded.width, &decoded.height, &subsampling, &colourspace)
         == 0;
     if (ok) {
-        decoded.rgb.resize(static_cast<std::size_t>(decoded.width) * static_cast<std::size_t>(decoded.height) * 3);
+        decoded.rgb.resize(
+            static_cast<std::size_t>(decoded.width) * static_cast<std::size_t>(decoded.height) * 3);
         ok = tjDecompress2(decoder, data, jpeg.size(), decoded.rgb.data(), decoded.width, 0, decoded.height,
-                           TJPF_RGB, 0)
+                 TJPF_RGB, 0)
             == 0;
     }
     tjDestroy(decoder);

@@ -35,10 +35,10 @@ namespace zx {
 enum class JpgResult : int {
     Failed = 0,
     Written = 1,
-    TargetExists = 2,    // a file of that name is there already: try another name
-    BadBitmap = 3,       // the temporary bitmap is missing, unreadable or not one we read
-    BadQuality = 4,      // quality outside 1..100
-    CannotWrite = 5,     // the target folder is missing or refuses the file
+    TargetExists = 2, // a file of that name is there already: try another name
+    BadBitmap = 3, // the temporary bitmap is missing, unreadable or not one we read
+    BadQuality = 4, // quality outside 1..100
+    CannotWrite = 5, // the target folder is missing or refuses the file
 };
 
 using DIWriteJpgFunction = int (*)(const char *path, int quality, int option);

@@ -33,13 +33,13 @@ namespace zx {
         return std::nullopt;
     const std::wstring path = std::wstring(folder, length) + L"zentrolux-snapshot-"
         + std::to_wstring(GetCurrentProcessId()) + L".bmp";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size = WideCharToMultiByte(
+        CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return std::nullopt;
     std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), utf8.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(
+        CP_UTF8, 0, path.data(), static_cast<int>(path.size()), utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
 
@@ -50,7 +50,7 @@ namespace detail {
 // A real directory (not a link to one) that only we can enter.
 [[nodiscard]] inline bool isPrivateFolder(const std::string &folder)
 {
-    struct stat info {};
+    struct stat info { };
     if (lstat(folder.c_str(), &info) != 0)
         return false;
     return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
@@ -61,7 +61,7 @@ namespace detail {
     // The runtime folder is per-user and cleaned at logout; /tmp is the fallback
     // when there is none or it does not look like ours.
     if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
-        struct stat info {};
+        struct stat info { };
         if (stat(runtime, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid())
             return std::string(runtime) + "/zentrolux";
     }

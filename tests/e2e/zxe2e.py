@@ -1,0 +1,1188 @@
+"""End-to-end test harness: runs programs on a private Xvfb display under openbox.
+
+Standard library only. The X tools it drives: Xvfb, xauth, openbox, xdotool, xprop, xwininfo, xdpyinfo
+and ImageMagick (import, convert).
+
+    with XSession() as session:
+        backdrop = Backdrop(session).start()
+        shot = session.screenshot()
+        assert shot.pixel(10, 20) == backdrop.expected_color(10, 20)
+
+Everything that waits polls with a deadline (wait_until); nothing sleeps for a fixed time. Processes
+are spawned from the calling thread with a parent-death signal, so call spawn() from the main thread.
+"""
+
+import atexit
+import collections
+import ctypes
+import ctypes.util
+import os
+import random
+import re
+import secrets
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+SCREEN_WIDTH = 1280
+SCREEN_HEIGHT = 1024
+SCREEN_DEPTH = 24
+SCREEN_DPI = 96
+
+XVFB_START_TIMEOUT = 15.0
+WM_START_TIMEOUT = 10.0
+COMMAND_TIMEOUT = 30.0
+
+
+# ---------------------------------------------------------------------------------------------------
+# Waiting
+
+
+def wait_until(predicate, timeout, interval=0.05, message="condition not met"):
+    """Calls predicate until it returns a true value, and returns that value.
+
+    Raises AssertionError with message and the last value seen when timeout seconds pass first.
+    """
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"{message} (waited {timeout:g} s; last value: {value!r})")
+        time.sleep(interval)
+
+
+# ---------------------------------------------------------------------------------------------------
+# Geometry and pictures
+
+
+class Rect(collections.namedtuple("Rect", "x y width height")):
+    """A screen rectangle; right and bottom are exclusive."""
+
+    __slots__ = ()
+
+    @property
+    def right(self):
+        return self.x + self.width
+
+    @property
+    def bottom(self):
+        return self.y + self.height
+
+    @property
+    def center(self):
+        return (self.x + self.width // 2, self.y + self.height // 2)
+
+    def contains(self, x, y):
+        return self.x <= x < self.right and self.y <= y < self.bottom
+
+
+class FrameExtents(collections.namedtuple("FrameExtents", "left right top bottom")):
+    __slots__ = ()
+
+
+def color_close(a, b, tolerance=0):
+    """True when every channel of a and b differs by at most tolerance."""
+    return all(abs(int(p) - int(q)) <= tolerance for p, q in zip(a, b))
+
+
+class Image:
+    """An 8-bit RGB picture held as rows of bytes."""
+
+    __slots__ = ("width", "height", "data")
+
+    def __init__(self, width, height, data):
+        if width < 0 or height < 0 or len(data) != width * height * 3:
+            raise ValueError(f"{width}x{height} RGB picture needs {width * height * 3} bytes, got {len(data)}")
+        self.width = width
+        self.height = height
+        self.data = bytes(data)
+
+    def __repr__(self):
+        return f"<Image {self.width}x{self.height}>"
+
+    @classmethod
+    def from_pnm(cls, blob):
+        """Reads the first picture of a binary PPM (P6) or PGM (P5) stream, 8 or 16 bits a sample."""
+        fields = []
+        pos = 0
+        while len(fields) < 4:
+            while pos < len(blob) and blob[pos : pos + 1].isspace():
+                pos += 1
+            if blob[pos : pos + 1] == b"#":
+                end = blob.find(b"\n", pos)
+                pos = len(blob) if end < 0 else end + 1
+                continue
+            start = pos
+            while pos < len(blob) and not blob[pos : pos + 1].isspace() and blob[pos : pos + 1] != b"#":
+                pos += 1
+            if start == pos:
+                raise ValueError("truncated PNM header")
+            fields.append(blob[start:pos])
+        magic, width, height, maxval = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
+        if magic not in (b"P6", b"P5") or not 0 < maxval < 65536:
+            raise ValueError(f"not a binary PPM/PGM picture: {magic!r} maxval {maxval}")
+        pos += 1  # the single blank after maxval
+        channels = 3 if magic == b"P6" else 1
+        wide = maxval > 255
+        size = width * height * channels * (2 if wide else 1)
+        samples = blob[pos : pos + size]
+        if len(samples) != size:
+            raise ValueError(f"PNM data truncated: {len(samples)} of {size} bytes")
+        if wide:
+            samples = bytes(samples[0::2]) if maxval == 65535 else bytes(
+                (((hi << 8) | lo) * 255 + maxval // 2) // maxval for hi, lo in zip(samples[0::2], samples[1::2])
+            )
+        elif maxval != 255:
+            samples = bytes((v * 255 + maxval // 2) // maxval for v in samples)
+        if channels == 1:
+            rgb = bytearray(len(samples) * 3)
+            rgb[0::3] = samples
+            rgb[1::3] = samples
+            rgb[2::3] = samples
+            samples = rgb
+        return cls(width, height, samples)
+
+    def to_ppm(self):
+        return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.data
+
+    def save(self, path):
+        """Writes the picture; the file name's ending picks the format (PPM directly, others by convert)."""
+        if path.lower().endswith(".ppm"):
+            with open(path, "wb") as out:
+                out.write(self.to_ppm())
+            return
+        subprocess.run(["convert", "ppm:-", path], input=self.to_ppm(), check=True, timeout=COMMAND_TIMEOUT,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def pixel(self, x, y):
+        """The (r, g, b) colour at (x, y); IndexError outside the picture."""
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            raise IndexError(f"pixel ({x}, {y}) outside {self.width}x{self.height} picture")
+        i = (y * self.width + x) * 3
+        return (self.data[i], self.data[i + 1], self.data[i + 2])
+
+    def crop(self, x, y=None, width=None, height=None):
+        """The part at (x, y, width, height) or at a Rect; it must lie inside the picture."""
+        if y is None:
+            x, y, width, height = x
+        if x < 0 or y < 0 or width < 0 or height < 0 or x + width > self.width or y + height > self.height:
+            raise IndexError(f"crop ({x}, {y}, {width}, {height}) outside {self.width}x{self.height} picture")
+        stride = self.width * 3
+        rows = [self.data[(y + r) * stride + x * 3 : (y + r) * stride + (x + width) * 3] for r in range(height)]
+        return Image(width, height, b"".join(rows))
+
+    def _packed(self):
+        """The pixels as 32-bit numbers, one per pixel, for fast counting and matching."""
+        rgbx = bytearray(self.width * self.height * 4)
+        rgbx[0::4] = self.data[0::3]
+        rgbx[1::4] = self.data[1::3]
+        rgbx[2::4] = self.data[2::3]
+        return memoryview(rgbx).cast("I")
+
+    @staticmethod
+    def _unpack(value):
+        raw = value.to_bytes(4, sys.byteorder)
+        return (raw[0], raw[1], raw[2])
+
+    def colors(self):
+        """A Counter of how many pixels have each (r, g, b) colour."""
+        packed = collections.Counter(self._packed())
+        return collections.Counter({self._unpack(value): n for value, n in packed.items()})
+
+    def count(self, predicate):
+        """How many pixels satisfy predicate((r, g, b)); predicate runs once per distinct colour."""
+        packed = collections.Counter(self._packed())
+        return sum(n for value, n in packed.items() if predicate(self._unpack(value)))
+
+    def bounding_box(self, predicate):
+        """The smallest Rect holding every pixel that satisfies predicate((r, g, b)), or None."""
+        packed = self._packed()
+        wanted = {value for value in set(packed) if predicate(self._unpack(value))}
+        if not wanted:
+            return None
+        left, top, right, bottom = self.width, None, -1, -1
+        for y in range(self.height):
+            row = packed[y * self.width : (y + 1) * self.width]
+            if wanted.isdisjoint(row):
+                continue
+            xs = [x for x, value in enumerate(row) if value in wanted]
+            top = y if top is None else top
+            bottom = y
+            left = min(left, xs[0])
+            right = max(right, xs[-1])
+        return Rect(left, top, right - left + 1, bottom - top + 1)
+
+
+def load_image(path):
+    """Decodes any picture file ImageMagick reads (JPEG, PNG, BMP...) into an Image."""
+    result = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, timeout=COMMAND_TIMEOUT)
+    if result.returncode != 0:
+        raise RuntimeError(f"convert could not read {path}: {result.stderr.decode(errors='replace').strip()}")
+    return Image.from_pnm(result.stdout)
+
+
+# ---------------------------------------------------------------------------------------------------
+# The backdrop's gradient; must match gradientColor() in backdrop/backdrop.cpp.
+
+
+def gradient_color(x, y):
+    """The colour the gradient backdrop shows at screen position (x, y)."""
+    return (x & 255, y & 255, 64 + ((x >> 8) & 3) * 48 + ((y >> 8) & 3) * 12)
+
+
+def gradient_position(color):
+    """The screen position, modulo 1024 on each axis, whose gradient colour is nearest to color.
+
+    Tolerates the small colour errors of JPEG: blue only picks the 256-pixel tile.
+    """
+    r, g, b = color
+    best = min(((tx, ty) for tx in range(4) for ty in range(4)), key=lambda t: abs(64 + t[0] * 48 + t[1] * 12 - b))
+    return (best[0] * 256 + r, best[1] * 256 + g)
+
+
+# ---------------------------------------------------------------------------------------------------
+# Processes
+
+
+class Process:
+    """A spawned process in its own process group; stdout is collected line by line, stderr goes to a file."""
+
+    def __init__(self, argv, env, cwd, stderr_path, name, pass_fds=(), merge_stdout=False):
+        self.argv = list(argv)
+        self.name = name
+        self.stderr_path = stderr_path
+        self._lines = []
+        self._cond = threading.Condition()
+        prefix = []
+        setpriv = shutil.which("setpriv")
+        if setpriv:
+            # Dies with the test process even when that is killed outright (a CTest timeout, say).
+            prefix = [setpriv, "--pdeathsig", "TERM", "--"]
+        with open(self.stderr_path, "wb") as err:
+            self.proc = subprocess.Popen(prefix + self.argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                         stdout=err if merge_stdout else subprocess.PIPE, stderr=err,
+                                         start_new_session=True, pass_fds=pass_fds)
+        self.pid = self.proc.pid
+        self._reader = None
+        if not merge_stdout:
+            self._reader = threading.Thread(target=self._read, name=f"stdout-{name}", daemon=True)
+            self._reader.start()
+
+    def __repr__(self):
+        return f"<Process {self.name} pid {self.pid}>"
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            with self._cond:
+                self._lines.append(raw.decode(errors="replace").rstrip("\r\n"))
+                self._cond.notify_all()
+        self.proc.stdout.close()
+
+    def lines(self, start=0):
+        """The stdout lines read so far, from index start on."""
+        with self._cond:
+            return self._lines[start:]
+
+    def mark(self):
+        """The number of lines read so far; pass it as start to wait_line to skip older lines."""
+        with self._cond:
+            return len(self._lines)
+
+    def wait_line(self, pattern, timeout=10.0, start=0):
+        """Waits for a stdout line (from index start on) that matches the regex pattern; returns the match."""
+        regex = re.compile(pattern)
+        deadline = time.monotonic() + timeout
+        index = start
+        with self._cond:
+            while True:
+                while index < len(self._lines):
+                    match = regex.search(self._lines[index])
+                    index += 1
+                    if match:
+                        return match
+                remaining = deadline - time.monotonic()
+                if remaining <= 0:
+                    raise AssertionError(f"{self.name}: no stdout line matching {pattern!r} within {timeout:g} s; "
+                                         f"lines: {self._lines[start:]!r}")
+                self._cond.wait(min(remaining, 0.1))
+
+    def stderr_text(self):
+        try:
+            with open(self.stderr_path, "rb") as err:
+                return err.read().decode(errors="replace")
+        except OSError:
+            return ""
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def wait_exit(self, timeout=10.0):
+        """Waits for the process to end and returns its exit code."""
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"{self.name} (pid {self.pid}) still running after {timeout:g} s") from None
+
+    def terminate(self, grace=3.0):
+        """Ends the whole process group: SIGTERM, then SIGKILL after grace seconds."""
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            if self.proc.poll() is not None:
+                break
+            try:
+                os.killpg(self.pid, sig)
+            except ProcessLookupError:
+                break
+            try:
+                self.proc.wait(grace)
+            except subprocess.TimeoutExpired:
+                continue
+        # Children left behind in the group (the leader gone) get the same treatment.
+        try:
+            os.killpg(self.pid, signal.SIGKILL)
+        except (ProcessLookupError, PermissionError):
+            pass
+        self.proc.wait()
+        if self._reader:
+            self._reader.join(2.0)
+
+
+# ---------------------------------------------------------------------------------------------------
+# Window manager messages (no command-line tool here sends them)
+
+
+class _XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+_CLIENT_MESSAGE = 33
+_SUBSTRUCTURE_NOTIFY_REDIRECT = (1 << 19) | (1 << 20)
+_SOURCE_PAGER = 2  # window managers obey requests from pagers without focus-stealing checks
+_xlib = None
+
+
+def _load_xlib():
+    global _xlib
+    if _xlib is None:
+        lib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        lib.XOpenDisplay.restype = ctypes.c_void_p
+        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        lib.XInternAtom.restype = ctypes.c_ulong
+        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        lib.XDefaultRootWindow.restype = ctypes.c_ulong
+        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        lib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                   ctypes.POINTER(_XEvent)]
+        lib.XFlush.argtypes = [ctypes.c_void_p]
+        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        _xlib = lib
+    return _xlib
+
+
+# ---------------------------------------------------------------------------------------------------
+# The X session
+
+
+_OPENBOX_RC = """<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse><focusLast>yes</focusLast></focus>
+  <placement><policy>Smart</policy><center>yes</center><monitor>Primary</monitor></placement>
+  <theme>
+    <name>Clearlooks</name><titleLayout>NLIMC</titleLayout><keepBorder>yes</keepBorder>
+    <animateIconify>no</animateIconify>
+  </theme>
+  <desktops><number>1</number><firstdesk>1</firstdesk><popupTime>0</popupTime></desktops>
+  <resize><drawContents>yes</drawContents><popupShow>Never</popupShow></resize>
+  <margins><top>0</top><bottom>0</bottom><left>0</left><right>0</right></margins>
+  <keyboard>
+    <keybind key="A-F4"><action name="Close"/></keybind>
+  </keyboard>
+  <mouse>
+    <dragThreshold>1</dragThreshold>
+    <doubleClickTime>400</doubleClickTime>
+    <context name="Titlebar">
+      <mousebind button="Left" action="Drag"><action name="Move"/></mousebind>
+      <mousebind button="Left" action="DoubleClick"><action name="ToggleMaximize"/></mousebind>
+    </context>
+    <context name="Titlebar Top Right Bottom Left TLCorner TRCorner BRCorner BLCorner">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+    </context>
+    <context name="Top"><mousebind button="Left" action="Drag"><action name="Resize"><edge>top</edge></action></mousebind></context>
+    <context name="Left"><mousebind button="Left" action="Drag"><action name="Resize"><edge>left</edge></action></mousebind></context>
+    <context name="Right"><mousebind button="Left" action="Drag"><action name="Resize"><edge>right</edge></action></mousebind></context>
+    <context name="Bottom"><mousebind button="Left" action="Drag"><action name="Resize"><edge>bottom</edge></action></mousebind></context>
+    <context name="TRCorner BRCorner TLCorner BLCorner">
+      <mousebind button="Left" action="Drag"><action name="Resize"/></mousebind>
+    </context>
+    <context name="Client">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Middle" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Right" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+    </context>
+    <context name="Close">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Click"><action name="Close"/></mousebind>
+    </context>
+    <context name="Maximize">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Click"><action name="ToggleMaximize"/></mousebind>
+    </context>
+    <context name="Iconify">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Click"><action name="Iconify"/></mousebind>
+    </context>
+  </mouse>
+  <menu><file>menu.xml</file><hideDelay>0</hideDelay></menu>
+  <applications/>
+</openbox_config>
+"""
+
+_OPENBOX_MENU = """<?xml version="1.0" encoding="UTF-8"?>
+<openbox_menu xmlns="http://openbox.org/3.4/menu">
+  <menu id="root-menu" label="Menu"/>
+  <menu id="client-menu" label="Window"/>
+</openbox_menu>
+"""
+
+# Inherited variables that would point a program at the host's desktop, bus, sound or scaling.
+_DROPPED_PREFIXES = ("QT_", "XDG_", "GTK_", "GDK_", "WAYLAND_", "DBUS_", "PULSE_", "LC_")
+_DROPPED_NAMES = {"DISPLAY", "XAUTHORITY", "SESSION_MANAGER", "DESKTOP_SESSION", "LANGUAGE", "TMPDIR",
+                  "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "NO_AT_BRIDGE"}
+
+
+class XSession:
+    """A private X display with openbox, started by start() or `with`, ended by stop()."""
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, depth=SCREEN_DEPTH, dpi=SCREEN_DPI,
+                 window_manager=True):
+        self.width = width
+        self.height = height
+        self.depth = depth
+        self.dpi = dpi
+        self.window_manager = window_manager
+        self.display = None
+        self.workdir = None
+        self.env = None
+        self.wm_log_path = None
+        self._xvfb = None
+        self._wm = None
+        self._processes = []
+        self._counter = 0
+        self._xdisplay = None
+        self._atoms = {}
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # -- start and stop ---------------------------------------------------------------------------
+
+    def start(self):
+        self.workdir = tempfile.mkdtemp(prefix="zxe2e-")
+        _live_sessions.add(self)
+        try:
+            self._prepare_folders()
+            self._start_xvfb()
+            if self.window_manager:
+                self._start_window_manager()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        """Ends every process this session started, then the display, and removes the session folder."""
+        if self._xdisplay:
+            _load_xlib().XCloseDisplay(self._xdisplay)
+            self._xdisplay = None
+        for process in reversed(self._processes):
+            process.terminate()
+        self._processes.clear()
+        for process in (self._wm, self._xvfb):
+            if process:
+                process.terminate()
+        self._wm = self._xvfb = None
+        if self.workdir:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+            self.workdir = None
+        _live_sessions.discard(self)
+
+    def _prepare_folders(self):
+        home = os.path.join(self.workdir, "home")
+        config = os.path.join(home, ".config")
+        runtime = os.path.join(self.workdir, "runtime")
+        tmp = os.path.join(self.workdir, "tmp")
+        for folder in (home, config, os.path.join(config, "openbox"), os.path.join(home, ".cache"),
+                       os.path.join(home, ".local", "share"), os.path.join(home, ".local", "state"), tmp,
+                       os.path.join(self.workdir, "logs"), os.path.join(self.workdir, "cwd")):
+            os.makedirs(folder, exist_ok=True)
+        os.mkdir(runtime, 0o700)
+        os.chmod(runtime, 0o700)  # the umask may have taken bits away; the runtime folder must be 0700
+        with open(os.path.join(config, "openbox", "rc.xml"), "w") as rc:
+            rc.write(_OPENBOX_RC)
+        with open(os.path.join(config, "openbox", "menu.xml"), "w") as menu:
+            menu.write(_OPENBOX_MENU)
+
+        env = {k: v for k, v in os.environ.items()
+               if k not in _DROPPED_NAMES and not k.startswith(_DROPPED_PREFIXES)}
+        env.update({
+            "HOME": home,
+            "XDG_CONFIG_HOME": config,
+            "XDG_CONFIG_DIRS": config,  # keeps /etc/xdg (system openbox menus, autostart) out
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
+            "XDG_RUNTIME_DIR": runtime,
+            "XDG_SESSION_TYPE": "x11",
+            "TMPDIR": tmp,
+            "LANG": "C.UTF-8",
+            "QT_QPA_PLATFORM": "xcb",
+            # A bus and a sound server that do not exist: nothing reaches the host's, nothing autostarts.
+            "DBUS_SESSION_BUS_ADDRESS": f"unix:path={runtime}/no-bus",
+            "PULSE_SERVER": f"unix:{runtime}/no-pulse",
+            "NO_AT_BRIDGE": "1",
+        })
+        self.env = env
+
+    def _start_xvfb(self):
+        auth_path = os.path.join(self.workdir, "Xauthority")
+        open(auth_path, "wb").close()
+        self.env["XAUTHORITY"] = auth_path
+        use_auth = shutil.which("xauth") is not None
+        number = random.randint(200, 2000)
+        failures = []
+        for _ in range(30):
+            while os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                number += 1
+            argv = ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
+                    "-dpi", str(self.dpi), "-nolisten", "tcp", "-noreset"]
+            if use_auth:
+                subprocess.run(["xauth", "-q", "-f", auth_path, "add", f":{number}", ".", secrets.token_hex(16)],
+                               check=True, timeout=COMMAND_TIMEOUT, env=self.env)
+                argv += ["-auth", auth_path]
+            read_end, write_end = os.pipe()
+            try:
+                process = self._new_process(argv + ["-displayfd", str(write_end)], f"xvfb-{number}",
+                                            pass_fds=(write_end,))
+            finally:
+                os.close(write_end)
+            try:
+                answer = _read_line(read_end, XVFB_START_TIMEOUT)
+            finally:
+                os.close(read_end)
+            if answer.strip() == str(number).encode():
+                self._xvfb = process
+                self.display = f":{number}"
+                self.env["DISPLAY"] = self.display
+                break
+            process.terminate()
+            failures.append(f":{number}: {process.stderr_text().strip()[-400:]}")
+            number += 1
+        else:
+            raise RuntimeError("could not start Xvfb:\n" + "\n".join(failures[-3:]))
+        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, XVFB_START_TIMEOUT,
+                   message=f"display {self.display} does not answer")
+
+    def _start_window_manager(self):
+        config = os.path.join(self.env["XDG_CONFIG_HOME"], "openbox", "rc.xml")
+        for attempt in (1, 2):
+            log_name = f"openbox-{attempt}.log"
+            self.wm_log_path = os.path.join(self.workdir, "logs", log_name)
+            self._wm = self._new_process(["openbox", "--sm-disable", "--config-file", config], "openbox",
+                                         log_name=log_name)
+            try:
+                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), WM_START_TIMEOUT,
+                           message="openbox did not come up")
+                if self._wm.proc.poll() is None:
+                    return
+            except AssertionError:
+                pass
+            log = self._wm.stderr_text()
+            self._wm.terminate()
+            self._wm = None
+            if attempt == 2:
+                raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
+
+    def _wm_check_window(self):
+        # The root property outlives a window manager that was killed, so the window it names must exist.
+        wid = self._root_window_property("_NET_SUPPORTING_WM_CHECK")
+        if not wid:
+            return None
+        probe = self.run(["xprop", "-id", str(wid[0]), "_NET_SUPPORTING_WM_CHECK"], check=False)
+        return wid[0] if probe.returncode == 0 and "window id" in probe.stdout else None
+
+    # -- processes --------------------------------------------------------------------------------
+
+    def _new_process(self, argv, name, cwd=None, env=None, pass_fds=(), log_name=None):
+        self._counter += 1
+        unique = f"{self._counter:02d}-{name}"
+        stderr_path = os.path.join(self.workdir, "logs", log_name or f"{unique}.stderr")
+        return Process(argv, env or self.env, cwd, stderr_path, unique, pass_fds, merge_stdout=bool(log_name))
+
+    def spawn(self, cmd, cwd=None, env=None, name=None):
+        """Starts cmd (a list) with the session environment (plus env) and returns its Process.
+
+        The session ends it on stop(). cwd defaults to an empty folder of the session.
+        """
+        full_env = dict(self.env)
+        full_env.update(env or {})
+        process = self._new_process(cmd, name or os.path.basename(cmd[0]), cwd or os.path.join(self.workdir, "cwd"),
+                                    full_env)
+        self._processes.append(process)
+        return process
+
+    def forget(self, process):
+        """Ends process now and stops tracking it."""
+        process.terminate()
+        if process in self._processes:
+            self._processes.remove(process)
+
+    def run(self, cmd, check=True, timeout=COMMAND_TIMEOUT, input=None, env=None):
+        """Runs cmd to the end with the session environment; returns the CompletedProcess (text output)."""
+        full_env = dict(self.env)
+        full_env.update(env or {})
+        result = subprocess.run(cmd, env=full_env, capture_output=True, text=True, timeout=timeout, input=input)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{' '.join(map(str, cmd))} failed ({result.returncode}): {result.stderr.strip()}")
+        return result
+
+    # -- pictures ---------------------------------------------------------------------------------
+
+    def screenshot(self):
+        """The whole screen as the X server shows it now (no compositor: what lies under shaped parts shows)."""
+        result = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+                                capture_output=True, timeout=COMMAND_TIMEOUT)
+        if result.returncode != 0:
+            raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace').strip()}")
+        return Image.from_pnm(result.stdout)
+
+    # -- windows ----------------------------------------------------------------------------------
+
+    def find_windows(self, name=None, pid=None, onlyvisible=True):
+        """Ids of the windows whose title is exactly name (any title when None) and, if given, owned by pid.
+
+        onlyvisible matters: Qt keeps a hidden window with the same title as the visible one. A minimized
+        window is not visible either; look for it with onlyvisible=False.
+        """
+        cmd = ["xdotool", "search", "--all"]
+        if onlyvisible:
+            cmd.append("--onlyvisible")
+        if pid is not None:
+            cmd += ["--pid", str(pid)]
+        cmd += ["--name", "^" + _posix_regex_escape(name) + "$" if name is not None else ".*"]
+        result = self.run(cmd, check=False)
+        wids = [int(line) for line in result.stdout.split() if line.isdigit()]
+        if name is not None:
+            # xdotool matches without regard to case.
+            wids = [wid for wid in wids if self.window_name(wid) == name]
+        return wids
+
+    def wait_windows(self, name=None, pid=None, timeout=10.0, managed=True):
+        """Waits until at least one window matches (see find_windows) and returns all that do.
+
+        managed: also wait until the window manager has framed them (_NET_FRAME_EXTENTS is set).
+        """
+        def found():
+            wids = self.find_windows(name, pid)
+            if managed and not all(self.frame_extents(wid) is not None for wid in wids):
+                return []
+            return wids
+
+        return wait_until(found, timeout, message=f"no visible window named {name!r} (pid {pid})")
+
+    def wait_window(self, name=None, pid=None, timeout=10.0, managed=True):
+        """Waits until exactly one window matches and returns its id."""
+        def single():
+            wids = self.find_windows(name, pid)
+            if len(wids) != 1 or (managed and self.frame_extents(wids[0]) is None):
+                return None
+            return wids[0]
+
+        try:
+            return wait_until(single, timeout, message=f"no single managed window named {name!r} (pid {pid})")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; now matching: {self.find_windows(name, pid)}") from None
+
+    def window_exists(self, wid):
+        return self.run(["xwininfo", "-id", str(wid)], check=False).returncode == 0
+
+    def geometry(self, wid):
+        """The inside (client area) of the window: absolute x, y and its width, height."""
+        out = self.run(["xwininfo", "-id", str(wid)]).stdout
+        values = {}
+        for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"), ("width", "Width"),
+                           ("height", "Height")):
+            match = re.search(rf"^\s*{label}:\s*(-?\d+)", out, re.MULTILINE)
+            if not match:
+                raise RuntimeError(f"xwininfo gave no {label} for {wid}: {out}")
+            values[key] = int(match.group(1))
+        return Rect(**values)
+
+    def frame_extents(self, wid):
+        """FrameExtents(left, right, top, bottom) of the window manager's frame, or None before it is framed."""
+        values = self._window_property(wid, "_NET_FRAME_EXTENTS")
+        return FrameExtents(*values) if values and len(values) == 4 else None
+
+    def outer_geometry(self, wid):
+        """The window with its frame and title bar (frame taken as zero when the window is not framed)."""
+        inside = self.geometry(wid)
+        frame = self.frame_extents(wid) or FrameExtents(0, 0, 0, 0)
+        return Rect(inside.x - frame.left, inside.y - frame.top, inside.width + frame.left + frame.right,
+                    inside.height + frame.top + frame.bottom)
+
+    def window_name(self, wid):
+        result = self.run(["xdotool", "getwindowname", str(wid)], check=False)
+        return result.stdout.rstrip("\n") if result.returncode == 0 else None
+
+    def window_pid(self, wid):
+        values = self._window_property(wid, "_NET_WM_PID")
+        return values[0] if values else None
+
+    def net_wm_state(self, wid):
+        """The window's _NET_WM_STATE atoms, e.g. ['_NET_WM_STATE_ABOVE']."""
+        result = self.run(["xprop", "-id", str(wid), "-notype", "_NET_WM_STATE"], check=False)
+        if result.returncode != 0 or "=" not in result.stdout:
+            return []
+        return [atom.strip() for atom in result.stdout.split("=", 1)[1].split(",") if atom.strip()]
+
+    def stacking_order(self):
+        """Managed windows from bottom to top (_NET_CLIENT_LIST_STACKING)."""
+        return self._root_window_property("_NET_CLIENT_LIST_STACKING") or []
+
+    def is_above(self, upper, lower):
+        """True when window upper stands above window lower in the stacking order."""
+        order = self.stacking_order()
+        return upper in order and lower in order and order.index(upper) > order.index(lower)
+
+    def active_window(self):
+        values = self._root_window_property("_NET_ACTIVE_WINDOW")
+        return values[0] if values and values[0] else None
+
+    def _root_window_property(self, prop):
+        return self._window_property(None, prop)
+
+    def _window_property(self, wid, prop):
+        """The numbers of a CARDINAL or WINDOW property, or None when it is not set."""
+        cmd = ["xprop", "-root"] if wid is None else ["xprop", "-id", str(wid)]
+        result = self.run(cmd + ["-notype", prop], check=False)
+        rest = result.stdout.strip()[len(prop):] if result.returncode == 0 else ""
+        if rest.startswith(" ="):
+            text = rest[2:]
+        elif rest.startswith(":") and "#" in rest:  # ": window id # 0x..., 0x..."
+            text = rest.split("#", 1)[1]
+        else:  # ":  not found." and the like
+            return None
+        numbers = [int(n, 0) for n in re.findall(r"0x[0-9a-fA-F]+|-?\d+", text)]
+        return numbers or None
+
+    # -- window manager requests ------------------------------------------------------------------
+
+    def activate(self, wid, timeout=5.0):
+        """Asks the window manager to activate (focus and raise) the window and waits until it is active."""
+        self.run(["xdotool", "windowactivate", str(wid)], check=False)
+        wait_until(lambda: self.active_window() == wid, timeout, message=f"window {wid} did not become active")
+
+    def raise_window(self, wid):
+        """Puts the window on top of its layer without activating it (_NET_RESTACK_WINDOW as a pager).
+
+        A normal window never rises above an always-on-top one this way.
+        """
+        self.send_wm_message(wid, "_NET_RESTACK_WINDOW", [_SOURCE_PAGER, 0, 0])  # 0: Above, no sibling
+
+    def minimize(self, wid):
+        self.run(["xdotool", "windowminimize", str(wid)])
+
+    def close_window(self, wid):
+        """Asks the window manager to close the window, as its close button does (_NET_CLOSE_WINDOW)."""
+        self.send_wm_message(wid, "_NET_CLOSE_WINDOW", [0, _SOURCE_PAGER])
+
+    def set_wm_state(self, wid, add=(), remove=()):
+        """Adds or removes _NET_WM_STATE atoms, e.g. add=['_NET_WM_STATE_ABOVE'] or the two MAXIMIZED ones."""
+        for action, atoms in ((1, list(add)), (0, list(remove))):
+            for first in range(0, len(atoms), 2):
+                pair = atoms[first : first + 2]
+                data = [action, self._atom(pair[0]), self._atom(pair[1]) if len(pair) > 1 else 0, _SOURCE_PAGER]
+                self.send_wm_message(wid, "_NET_WM_STATE", data)
+
+    def maximize(self, wid, on=True):
+        states = ["_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"]
+        self.set_wm_state(wid, add=states if on else (), remove=() if on else states)
+
+    def _open_xdisplay(self):
+        if self._xdisplay is None:
+            xlib = _load_xlib()
+            # Xlib reads the cookie file from this process's environment.
+            saved = os.environ.get("XAUTHORITY")
+            os.environ["XAUTHORITY"] = self.env["XAUTHORITY"]
+            try:
+                self._xdisplay = xlib.XOpenDisplay(self.display.encode())
+            finally:
+                if saved is None:
+                    del os.environ["XAUTHORITY"]
+                else:
+                    os.environ["XAUTHORITY"] = saved
+            if not self._xdisplay:
+                raise RuntimeError(f"cannot open display {self.display}")
+        return self._xdisplay
+
+    def _atom(self, name):
+        if name not in self._atoms:
+            self._atoms[name] = _load_xlib().XInternAtom(self._open_xdisplay(), name.encode(), 0)
+        return self._atoms[name]
+
+    def send_wm_message(self, wid, message, data):
+        """Sends the window manager a client message about wid: message type name, up to five longs."""
+        xlib = _load_xlib()
+        dpy = self._open_xdisplay()
+        event = _XEvent()
+        event.xclient.type = _CLIENT_MESSAGE
+        event.xclient.send_event = 1
+        event.xclient.window = wid
+        event.xclient.message_type = self._atom(message)
+        event.xclient.format = 32
+        for i, value in enumerate(data[:5]):
+            event.xclient.data[i] = value
+        xlib.XSendEvent(dpy, xlib.XDefaultRootWindow(dpy), 0, _SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
+        xlib.XSync(dpy, 0)
+
+    # -- input ------------------------------------------------------------------------------------
+
+    def move_mouse(self, x, y):
+        self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
+
+    def click(self, x, y, button=1):
+        """Moves the pointer to screen (x, y) and clicks there (X button numbers: 1 left, 2 middle, 3 right)."""
+        self.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button)])
+
+    def key(self, keyspec, wid=None):
+        """Presses keys, e.g. "space", "shift+Left" or a list of them, on the window with the keyboard focus.
+
+        With wid, that window is activated first and the keys go to it. Real (XTEST) key events are used;
+        they reach a Qt window reliably once it is active.
+        """
+        keys = keyspec.split() if isinstance(keyspec, str) else list(keyspec)
+        if wid is not None:
+            self.activate(wid)
+        self.run(["xdotool", "key", "--clearmodifiers"] + keys)
+
+    def type_text(self, text, wid=None):
+        """Types text as key presses (to wid after activating it, else to the focused window)."""
+        if wid is not None:
+            self.activate(wid)
+        self.run(["xdotool", "type", "--clearmodifiers", "--file", "-"], input=text)
+
+
+def _read_line(fd, timeout):
+    """Reads from fd up to a newline, end of file or the deadline.
+
+    Xvfb writes the display number once it accepts connections and then, in a second write, the
+    newline; it dies if the pipe is closed in between, so the newline must be read as well.
+    """
+    deadline = time.monotonic() + timeout
+    data = b""
+    while not data.endswith(b"\n"):
+        ready, _, _ = select.select([fd], [], [], max(0.0, deadline - time.monotonic()))
+        if not ready:
+            break
+        chunk = os.read(fd, 64)
+        if not chunk:
+            break
+        data += chunk
+    return data
+
+
+def _posix_regex_escape(text):
+    return re.sub(r"([.\[\]()*+?{}|^$\\])", r"\\\1", text)
+
+
+_live_sessions = set()
+
+
+def _stop_live_sessions():
+    for session in list(_live_sessions):
+        session.stop()
+
+
+atexit.register(_stop_live_sessions)
+
+
+# ---------------------------------------------------------------------------------------------------
+# The backdrop program
+
+
+class Backdrop:
+    """A zx_backdrop window: a known picture under the window under test, and a witness of clicks and keys.
+
+    geometry: Rect or (x, y, width, height) of the inside; default the whole screen, without frame.
+    pattern: "gradient" or "solid:RRGGBB" (or an (r, g, b) tuple).
+    """
+
+    def __init__(self, session, geometry=None, pattern="gradient", title="zx_backdrop", frameless=None,
+                 above=False, executable=None):
+        self.session = session
+        full_screen = geometry is None
+        self.requested = Rect(0, 0, session.width, session.height) if full_screen else Rect(*geometry)
+        if isinstance(pattern, tuple):
+            pattern = "solid:%02x%02x%02x" % pattern
+        self.pattern = pattern
+        self.solid = None
+        if pattern.startswith("solid:"):
+            value = int(pattern[6:], 16)
+            self.solid = ((value >> 16) & 255, (value >> 8) & 255, value & 255)
+        elif pattern != "gradient":
+            raise ValueError(f"unknown pattern {pattern!r}")
+        self.title = title
+        self.frameless = full_screen if frameless is None else frameless
+        self.above = above
+        self.executable = executable or os.environ.get("ZX_BACKDROP")
+        if not self.executable:
+            raise unittest.SkipTest("ZX_BACKDROP is not set (path of the zx_backdrop test program)")
+        self.process = None
+        self.wid = None
+
+    def start(self, timeout=10.0):
+        """Starts the window and waits until it is framed and its picture shows on the screen."""
+        r = self.requested
+        cmd = [self.executable, "--geometry", f"{r.width}x{r.height}{r.x:+d}{r.y:+d}", "--pattern", self.pattern,
+               "--title", self.title]
+        if self.frameless:
+            cmd.append("--frameless")
+        if self.above:
+            cmd.append("--above")
+        self.process = self.session.spawn(cmd, name="backdrop")
+        self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)
+        wait_until(self._painted, timeout, message=f"backdrop {self.title!r} not painted")
+        return self
+
+    def _painted(self):
+        # A grid of probes, most of which must show the pattern: a window already on screen (the
+        # program's, always on top) may cover some of them.
+        inside = self.session.geometry(self.wid)
+        shot = self.session.screenshot()
+        probes = [(inside.x + (inside.width - 1) * i // 4, inside.y + (inside.height - 1) * j // 4)
+                  for i in range(5) for j in range(5)]
+        probes = [(x, y) for x, y in probes if 0 <= x < shot.width and 0 <= y < shot.height]
+        matching = sum(shot.pixel(x, y) == self.expected_color(x, y) for x, y in probes)
+        return probes and matching * 2 > len(probes)
+
+    def stop(self):
+        if self.process:
+            self.session.forget(self.process)
+            self.process = None
+
+    def geometry(self):
+        return self.session.geometry(self.wid)
+
+    def expected_color(self, x, y):
+        """The colour this backdrop shows at screen (x, y), where nothing covers it."""
+        return self.solid if self.solid else gradient_color(x, y)
+
+    def mark(self):
+        """Pass to clicks()/keys()/wait_click() as since= to look only at what comes after now."""
+        return self.process.mark()
+
+    def clicks(self, since=0):
+        """[(button, x, y)] of the mouse presses it received, screen coordinates."""
+        out = []
+        for line in self.process.lines(since):
+            match = re.fullmatch(r"click (\d+) (-?\d+) (-?\d+)", line)
+            if match:
+                out.append(tuple(int(v) for v in match.groups()))
+        return out
+
+    def keys(self, since=0):
+        """The key presses it received, as Qt names them ("Space", "Shift+Left", "+")."""
+        return [line[4:] for line in self.process.lines(since) if line.startswith("key ")]
+
+    def wait_click(self, x, y, button=1, timeout=5.0, since=0):
+        match = self.process.wait_line(rf"^click {button} {x} {y}$", timeout, since)
+        return match.group(0)
+
+
+# ---------------------------------------------------------------------------------------------------
+# unittest base class
+
+
+class ProgramHandle:
+    """A running copy of the program under test."""
+
+    def __init__(self, session, folder, name, process):
+        self.session = session
+        self.folder = folder
+        self.name = name
+        self.process = process
+        self.proc = process.proc
+        self.wid = None
+
+    def path(self, *parts):
+        return os.path.join(self.folder, *parts)
+
+    def wait_window(self, title=None, timeout=15.0, managed=True):
+        """Waits for this process's single visible window titled title (default: the program name)."""
+        self.wid = self.session.wait_window(self.name if title is None else title, pid=self.process.pid,
+                                            timeout=timeout, managed=managed)
+        return self.wid
+
+    def wait_exit(self, timeout=10.0):
+        return self.process.wait_exit(timeout)
+
+    def close(self, timeout=10.0):
+        """Closes the window as its close button would and returns the exit code."""
+        self.session.close_window(self.wid or self.wait_window())
+        return self.wait_exit(timeout)
+
+    def images(self):
+        """Sorted file names in the program's Images folder."""
+        folder = self.path("Images")
+        return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+
+class E2ETestCase(unittest.TestCase):
+    """Base class: one XSession per class (or per test when session_per_test is True).
+
+    ZX_BIN_DIR names the build's program folder (tests skip without it); ZX_E2E_ARTIFACTS, when set,
+    receives a screenshot and the logs of every failed test.
+    """
+
+    session_per_test = False
+    screen = (SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH)
+    program_name = "Zentrolux"
+    library_name = "libZentrolux.so"
+    bin_dir = None  # taken from ZX_BIN_DIR unless a subclass sets it
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.bin_dir = cls.bin_dir or os.environ.get("ZX_BIN_DIR")
+        if not cls.bin_dir:
+            raise unittest.SkipTest("ZX_BIN_DIR is not set (the build's bin folder holding the program)")
+        cls.session = None
+        if not cls.session_per_test:
+            cls.session = cls._new_session()
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.session and not cls.session_per_test:
+            cls.session.stop()
+        super().tearDownClass()
+
+    @classmethod
+    def _new_session(cls):
+        width, height, depth = cls.screen
+        return XSession(width, height, depth).start()
+
+    def setUp(self):
+        super().setUp()
+        if self.session_per_test:
+            self.session = self._new_session()
+        self._spawned = []
+        self._folders = []
+        # Cleanups run after tearDown, last added first: artifacts are saved before processes end.
+        self.addCleanup(self._end_session)
+        self.addCleanup(self._remove_folders)
+        self.addCleanup(self._end_processes)
+        self.addCleanup(self._save_artifacts_if_failed)
+
+    # -- for tests --------------------------------------------------------------------------------
+
+    def make_program_copy(self, name=None, files=None):
+        """A fresh folder holding the program as name, its library and an empty Images folder.
+
+        files: {relative path: str or bytes} written into the folder as well (a settings file, say).
+        """
+        name = name or self.program_name
+        source = os.path.join(self.bin_dir, self.program_name)
+        if not os.path.isfile(source):
+            self.fail(f"program not built: {source}")
+        folder = tempfile.mkdtemp(prefix="zxe2e-prog-")
+        self._folders.append(folder)
+        shutil.copy2(source, os.path.join(folder, name))
+        library = os.path.join(self.bin_dir, self.library_name)
+        if os.path.isfile(library):
+            shutil.copy2(library, os.path.join(folder, self.library_name))
+        os.mkdir(os.path.join(folder, "Images"))
+        for relative, content in (files or {}).items():
+            target = os.path.join(folder, relative)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            with open(target, "wb") as out:
+                out.write(content.encode() if isinstance(content, str) else content)
+        return folder
+
+    def start_program(self, folder, name=None, args=(), cwd=None, env=None):
+        """Starts folder/name (default the program name) in the session; returns a ProgramHandle."""
+        name = name or self.program_name
+        process = self.session.spawn([os.path.join(folder, name), *args], cwd=cwd, env=env, name=name)
+        self._spawned.append(process)
+        return ProgramHandle(self.session, folder, name, process)
+
+    def start_backdrop(self, **kwargs):
+        backdrop = Backdrop(self.session, **kwargs).start()
+        self._spawned.append(backdrop.process)
+        return backdrop
+
+    def wait_until(self, predicate, timeout, interval=0.05, message="condition not met"):
+        return wait_until(predicate, timeout, interval, message)
+
+    # -- cleanup ----------------------------------------------------------------------------------
+
+    def _failed(self):
+        # unittest offers no public "did this test fail" to a cleanup; read the result it reports to.
+        outcome = getattr(self, "_outcome", None)
+        if outcome is None:
+            return False
+        if any(error for _, error in getattr(outcome, "errors", [])):  # up to Python 3.10
+            return True
+        result = getattr(outcome, "result", None)
+        reported = list(getattr(result, "failures", [])) + list(getattr(result, "errors", []))
+        return any(test is self or getattr(test, "test_case", None) is self for test, _ in reported)
+
+    def _save_artifacts_if_failed(self):
+        target_root = os.environ.get("ZX_E2E_ARTIFACTS")
+        if not target_root or not self._failed() or not self.session or not self.session.workdir:
+            return
+        target = os.path.join(target_root, re.sub(r"[^A-Za-z0-9_.-]", "_", self.id()))
+        os.makedirs(target, exist_ok=True)
+        try:
+            self.session.screenshot().save(os.path.join(target, "screen.png"))
+        except Exception as error:  # a failed picture must not hide the test's own failure
+            print(f"zxe2e: no screenshot saved: {error}", file=sys.stderr)
+        shutil.copytree(os.path.join(self.session.workdir, "logs"), os.path.join(target, "logs"),
+                        dirs_exist_ok=True, symlinks=False, ignore_dangling_symlinks=True)
+        for process in self._spawned:
+            with open(os.path.join(target, "logs", f"{process.name}.stdout"), "w") as out:
+                out.write("\n".join(process.lines()) + "\n")
+        for index, folder in enumerate(self._folders):
+            keep = shutil.ignore_patterns(self.program_name, self.library_name)
+            shutil.copytree(folder, os.path.join(target, f"program-{index}"), ignore=keep, dirs_exist_ok=True)
+
+    def _end_processes(self):
+        for process in reversed(self._spawned):
+            if self.session:
+                self.session.forget(process)
+        self._spawned.clear()
+
+    def _remove_folders(self):
+        for folder in self._folders:
+            shutil.rmtree(folder, ignore_errors=True)
+        self._folders.clear()
+
+    def _end_session(self):
+        if self.session_per_test and self.session:
+            self.session.stop()
+            self.session = None

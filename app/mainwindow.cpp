@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,9 +45,11 @@ const QColor CrosshairRed(192, 0, 0);
 constexpr int MaxWindowPixels = 16384;
 constexpr int MaxWindowOffset = 32000;
 
-// How long the screen is given to repaint what the hidden camera button
-// uncovered before it is read; see the snapshot notes.
-constexpr int SettleMilliseconds = 40;
+// Without a compositor the windows below repaint what the hidden camera button
+// uncovered a moment after the new shape is in force. The screen is read once
+// that square has changed and holds still; these bound the wait.
+constexpr int SettlePollMilliseconds = 2;
+constexpr int SettleMaxMilliseconds = 150;
 
 void letEventsRun()
 {
@@ -131,8 +134,9 @@ MainWindow::MainWindow(ProgramPlace place)
     // Design size and place, in pixels of the screen the window opens on.
     const int tppX = twipsPerPixelX();
     const int tppY = twipsPerPixelY();
+    // Placed once the window manager has framed it: a position asked for
+    // before that is read differently by different window managers.
     resize(DesignInsideWidth / tppX, DesignInsideHeight / tppY);
-    move(DesignInsideLeft / tppX, DesignInsideTop / tppY);
 }
 
 MainWindow::~MainWindow()
@@ -250,8 +254,10 @@ void MainWindow::formLoad()
     show();
     waitForFrame();
     // The design puts the inside, not the frame, at its place on the screen.
-    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
-    move(DesignInsideLeft / twipsPerPixelX() - frameOffset.x(), DesignInsideTop / twipsPerPixelY() - frameOffset.y());
+    const QMargins frame = frameMargins();
+    const QRect framed = outerRect();
+    placeOuter(DesignInsideLeft / twipsPerPixelX() - frame.left(), DesignInsideTop / twipsPerPixelY() - frame.top(),
+        framed.width(), framed.height());
 
     const TwipsRect start = outerBounds();
     m_state.formTop = start.top;
@@ -562,19 +568,36 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 TwipsRect MainWindow::outerBounds() const
 {
-    const QRect r = frameGeometry();
+    const QRect r = outerRect();
     const int tppX = twipsPerPixelX();
     const int tppY = twipsPerPixelY();
     return { r.x() * tppX, r.y() * tppY, r.width() * tppX, r.height() * tppY };
 }
 
+QMargins MainWindow::frameMargins() const
+{
+    const QRect f = frameGeometry();
+    const QRect g = geometry();
+    return { g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom() };
+}
+
+QRect MainWindow::outerRect() const
+{
+    return frameGeometry();
+}
+
 void MainWindow::placeOuter(int leftPx, int topPx, int widthPx, int heightPx)
 {
-    const QSize frame = frameGeometry().size() - size();
-    const int w = std::clamp(widthPx - frame.width(), 1, MaxWindowPixels);
-    const int h = std::clamp(heightPx - frame.height(), 1, MaxWindowPixels);
-    move(std::clamp(leftPx, -MaxWindowOffset, MaxWindowOffset), std::clamp(topPx, -MaxWindowOffset, MaxWindowOffset));
-    resize(w, h);
+    const QMargins m = frameMargins();
+    const int w = std::clamp(widthPx - m.left() - m.right(), 1, MaxWindowPixels);
+    const int h = std::clamp(heightPx - m.top() - m.bottom(), 1, MaxWindowPixels);
+    const QRect now = outerRect();
+    const int left = std::clamp(leftPx, -MaxWindowOffset, MaxWindowOffset);
+    const int top = std::clamp(topPx, -MaxWindowOffset, MaxWindowOffset);
+    if (left != now.x() || top != now.y())
+        move(left, top);
+    if (w != width() || h != height())
+        resize(w, h);
 }
 
 void MainWindow::setOuterBounds(const TwipsRect &r)
@@ -585,17 +608,17 @@ void MainWindow::setOuterBounds(const TwipsRect &r)
 
 void MainWindow::setOuterWidth(int width)
 {
-    const QRect r = frameGeometry();
+    const QRect r = outerRect();
     placeOuter(r.x(), r.y(), toInt32Rounded(double(width) / twipsPerPixelX()), r.height());
 }
 
 void MainWindow::setOuterHeight(int height)
 {
-    const QRect r = frameGeometry();
+    const QRect r = outerRect();
     placeOuter(r.x(), r.y(), r.width(), toInt32Rounded(double(height) / twipsPerPixelY()));
 }
 
-void MainWindow::stopSequence()
+void MainWindow::stopCaptureSequence()
 {
     m_captureTimer->setInterval(0);
     m_captureTimer->stop();
@@ -621,14 +644,18 @@ void MainWindow::runSnapshot(bool sequence)
     if (m_snapshotRunning || m_splashing)
         return;
     m_snapshotRunning = true;
+    QElapsedTimer clock;
+    clock.start();
 
+    const QRect buttonArea(m_cmdSave->mapToGlobal(QPoint(0, 0)), m_cmdSave->size());
+    const QImage buttonPainted = m_saver->captureWindow(screen(), buttonArea).isNull()
+        ? QImage()
+        : m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
     m_cmdSave->hide();
     formResize();
     letEventsRun();
-    // The new shape must be in force, and the windows below must have
-    // repainted what the button covered, before the screen is read.
-    platform::syncWithDisplay();
-    pauseWithoutInput(SettleMilliseconds);
+    waitUntilUncovered(buttonArea, buttonPainted);
+    m_saver->timings().hideAndReshape = clock.nsecsElapsed() / 1000;
 
     const std::time_t now = std::time(nullptr);
     std::tm local {};
@@ -645,7 +672,7 @@ void MainWindow::runSnapshot(bool sequence)
     const auto number = nextSnapshotNumber(QFile::encodeName(folder).toStdString());
     m_cmdSave->setEnabled(false);
 
-    const QRect area = m_popForm->isChecked() ? frameGeometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+    const QRect area = m_popForm->isChecked() ? outerRect() : QRect(mapToGlobal(QPoint(0, 0)), size());
     if (m_popForm->isChecked())
         platform::syncWithDisplay(); // the new caption is part of the picture
     m_lastPicture = m_saver->captureWindow(screen(), area);
@@ -659,6 +686,7 @@ void MainWindow::runSnapshot(bool sequence)
         box.exec();
     }
 
+    const qint64 restoreStart = clock.nsecsElapsed();
     if (sequence)
         setWindowTitle(
             QString::fromStdString(sequenceCaption(m_place.name.toStdString(), written ? written : number.value_or(0))));
@@ -668,7 +696,30 @@ void MainWindow::runSnapshot(bool sequence)
     m_cmdSave->show();
     formResize();
     letEventsRun();
+    m_saver->timings().restore = (clock.nsecsElapsed() - restoreStart) / 1000;
+    m_saver->timings().total = clock.nsecsElapsed() / 1000;
     m_snapshotRunning = false;
+}
+
+void MainWindow::waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted)
+{
+    // The new shape must be in force before anything below can be seen.
+    platform::syncWithDisplay();
+    QElapsedTimer clock;
+    clock.start();
+    QImage previous;
+    while (clock.elapsed() < SettleMaxMilliseconds) {
+        QImage now = m_saver->captureWindow(screen(), buttonArea);
+        if (now.format() != QImage::Format_RGB32)
+            now = now.convertToFormat(QImage::Format_RGB32);
+        // The square no longer shows the button, and what replaced it holds
+        // still: the window below has finished repainting it.
+        if (now != buttonPainted && now == previous)
+            return;
+        previous = now;
+        pauseWithoutInput(SettlePollMilliseconds);
+        platform::syncWithDisplay();
+    }
 }
 
 void MainWindow::captureTimerTimer()
@@ -690,8 +741,23 @@ void MainWindow::mPopStartClick()
         return;
     }
     m_state.interval = a.milliseconds;
-    m_captureTimer->setInterval(a.milliseconds);
+    startSequence(a.milliseconds);
+}
+
+void MainWindow::startSequence(std::int32_t milliseconds)
+{
+    m_captureTimer->setInterval(milliseconds);
     m_captureTimer->start();
+}
+
+bool MainWindow::sequenceRunning() const
+{
+    return m_captureTimer->isActive();
+}
+
+const SnapshotTimings &MainWindow::lastSnapshotTimings() const
+{
+    return m_saver->timings();
 }
 
 void MainWindow::mPopExploreClick()

@@ -18,6 +18,7 @@ namespace zx {
 
 class PictureBox;
 class SnapshotSaver;
+struct SnapshotTimings;
 
 // Where the program lives and what it is called; taken from the running
 // executable, never from the current directory.
@@ -48,6 +49,14 @@ public:
     void cmdSaveClick();
     void takeSequenceSnapshot();
 
+    // Starts the capture sequence as the menu does once the interval is read.
+    void startSequence(std::int32_t milliseconds);
+    [[nodiscard]] bool sequenceRunning() const;
+    // Esc: the sequence stops and the caption shows the program name.
+    void stopCaptureSequence();
+    // Stage times of the last snapshot, for the benchmark.
+    [[nodiscard]] const SnapshotTimings &lastSnapshotTimings() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -66,7 +75,7 @@ private:
     std::int32_t pixels() const override { return m_state.pixels; }
     void setPixels(std::int32_t pixels) override { m_state.pixels = pixels; }
     void relayout() override { formResize(); }
-    void stopSequence() override;
+    void stopSequence() override { stopCaptureSequence(); }
     void takeSnapshot() override { cmdSaveClick(); }
     void openHelp() override { mPopHelpClick(); }
 
@@ -84,6 +93,10 @@ private:
     void formUnload();
 
     void runSnapshot(bool sequence);
+    void waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted);
+    // The outer frame on the screen, and placing it, in pixels.
+    [[nodiscard]] QMargins frameMargins() const;
+    [[nodiscard]] QRect outerRect() const;
     void placeOuter(int leftPx, int topPx, int widthPx, int heightPx);
     void waitForFrame();
     QString settingsFile() const;

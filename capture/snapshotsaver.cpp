@@ -83,7 +83,7 @@ QImage SnapshotSaver::captureWindow(QScreen *screen, const QRect &area)
 std::int64_t SnapshotSaver::saveJpeg(const QImage &picture, const QString &imagesFolder, std::int64_t number,
     std::int32_t quality)
 {
-    m_timings = { m_timings.grab, 0, 0, 0 };
+    m_timings.bitmapWrite = m_timings.encode = m_timings.cleanUp = 0;
     QElapsedTimer clock;
     clock.start();
 

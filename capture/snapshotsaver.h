@@ -15,10 +15,13 @@ namespace zx {
 
 // How long the stages of the last snapshot took, in microseconds.
 struct SnapshotTimings {
+    qint64 hideAndReshape = 0; // includes the wait for the screen to settle
     qint64 grab = 0;
     qint64 bitmapWrite = 0;
     qint64 encode = 0;
     qint64 cleanUp = 0;
+    qint64 restore = 0; // button shown again, caption, shape
+    qint64 total = 0;
 };
 
 // Grabbing the screen, writing the picture through the companion JPEG writer,
@@ -41,7 +44,7 @@ public:
 
     void playClick();
 
-    [[nodiscard]] const SnapshotTimings &timings() const { return m_timings; }
+    [[nodiscard]] SnapshotTimings &timings() { return m_timings; }
 
 private:
     using WriteFunction = int (*)(const char *, int, int);

@@ -1,0 +1,158 @@
+"""The crosshair window on a real display: see-through, click-through, on top, its menu, one instance."""
+
+import os
+import unittest
+
+import zxe2e
+
+RED = (192, 0, 0)
+# The design window: an inside of 475 x 314 pixels with the gap 4. Bands are two
+# pixels wide around the lines at inside columns 233.47 and 241.47 and rows 153 and 161.
+BAND_COLUMNS = {232, 233, 240, 241}
+BAND_ROWS = {152, 153, 160, 161}
+BUTTON = zxe2e.Rect(450, 0, 25, 25)  # inside coordinates
+
+
+def inside_mismatches(shot, inside, backdrop, bands=True, button=True):
+    """Pixels of the inside that do not show what they should."""
+    wrong = []
+    for y in range(inside.height):
+        for x in range(inside.width):
+            sx, sy = inside.x + x, inside.y + y
+            got = shot.pixel(sx, sy)
+            if button and BUTTON.contains(x, y):
+                if got == backdrop.expected_color(sx, sy):
+                    wrong.append((x, y, got, "button see-through"))
+            elif bands and (x in BAND_COLUMNS or y in BAND_ROWS):
+                if got != RED:
+                    wrong.append((x, y, got, "band not red"))
+            elif got != backdrop.expected_color(sx, sy):
+                wrong.append((x, y, got, "not see-through"))
+    return wrong
+
+
+class CrosshairWindowTest(zxe2e.E2ETestCase):
+    def start_crosshair(self, name=None):
+        program = self.start_program(self.make_program_copy(name=name), name=name)
+        wid = program.wait_window()
+        return program, wid
+
+    def wait_see_through(self, wid, backdrop):
+        inside = self.session.geometry(wid)
+        probe = (inside.x + 20, inside.y + 60)
+        self.wait_until(lambda: self.session.screenshot().pixel(*probe) == backdrop.expected_color(*probe), 10,
+                        message="the inside never became see-through")
+        return inside
+
+    def test_splash_then_see_through_with_bands_button_and_frame(self):
+        backdrop = self.start_backdrop()
+        program, wid = self.start_crosshair()
+        inside = self.session.geometry(wid)
+        self.assertEqual((inside.x, inside.y, inside.width, inside.height), (230, 156, 475, 314))
+
+        # The splash makes the whole inside opaque for its three seconds.
+        shot = self.session.screenshot()
+        probes = [(inside.x + x, inside.y + y) for x in range(5, 470, 47) for y in range(30, 310, 40)]
+        shown = sum(shot.pixel(x, y) == backdrop.expected_color(x, y) for x, y in probes)
+        self.assertEqual(shown, 0, "the splash lets the backdrop through")
+
+        self.wait_see_through(wid, backdrop)
+        shot = self.session.screenshot()
+        self.assertEqual(inside_mismatches(shot, inside, backdrop)[:10], [])
+
+        # The window manager's frame stays: title bar above the inside.
+        frame = self.session.frame_extents(wid)
+        self.assertIsNotNone(frame)
+        self.assertGreater(frame.top, 5)
+        title = [(inside.x + x, inside.y - frame.top // 2) for x in range(10, 460, 30)]
+        self.assertEqual(sum(shot.pixel(x, y) == backdrop.expected_color(x, y) for x, y in title), 0)
+
+        # A click on a see-through point reaches the window below, not ours.
+        since = backdrop.mark()
+        x, y = inside.x + 100, inside.y + 100
+        self.session.click(x, y)
+        backdrop.wait_click(x, y, since=since)
+        self.assertTrue(program.process.alive())
+        self.assertEqual(program.images(), [])
+
+    def test_stays_on_top_and_menu_hides_and_shows_the_lines(self):
+        backdrop = self.start_backdrop()
+        program, wid = self.start_crosshair()
+        inside = self.wait_see_through(wid, backdrop)
+        self.assertIn("_NET_WM_STATE_ABOVE", self.session.net_wm_state(wid))
+
+        # Another window raised over ours does not cover it.
+        cover = self.start_backdrop(geometry=(150, 120, 700, 500), pattern=(20, 200, 40), title="cover")
+        self.session.raise_window(cover.wid)
+        self.session.activate(cover.wid)
+        shot = self.session.screenshot()
+        self.assertEqual(shot.pixel(inside.x + 232, inside.y + 50), RED)
+        self.assertEqual(shot.pixel(inside.x + 100, inside.y + 152), RED)
+        self.assertEqual(shot.pixel(inside.x + 100, inside.y + 100), (20, 200, 40))
+        cover.stop()
+        self.wait_until(lambda: self.session.screenshot().pixel(inside.x + 100, inside.y + 100)
+                        == backdrop.expected_color(inside.x + 100, inside.y + 100), 5,
+                        message="the cover did not go away")
+
+        def open_menu():
+            bx, by = inside.x + BUTTON.x + 12, inside.y + BUTTON.y + 12
+            before = self.session.screenshot().pixel(bx + 40, by + 40)
+            self.session.click(bx, by, button=3)
+            # The menu opens at the pointer, over the see-through inside.
+            self.wait_until(lambda: self.session.screenshot().pixel(bx + 40, by + 40) != before, 5,
+                            message="no menu at the pointer")
+
+        def band_pixels_red(shot):
+            return sum(shot.pixel(inside.x + 232, inside.y + y) == RED for y in range(40, 300, 10))
+
+        # Help, About, CrossHair > None.
+        open_menu()
+        self.session.key(["Down", "Down", "Down", "Right", "Return"])
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) == 0, 5,
+                        message="None did not hide the lines")
+        shot = self.session.screenshot()
+        self.assertEqual(inside_mismatches(shot, inside, backdrop, bands=False)[:10], [])
+
+        # CrossHair > Cross brings them back.
+        open_menu()
+        self.session.key(["Down", "Down", "Down", "Right", "Down", "Return"])
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20, 5,
+                        message="Cross did not show the lines")
+
+        # About takes the window out of the top band while it is open, and back after.
+        open_menu()
+        self.session.key(["Down", "Down", "Return"])
+        about = self.session.wait_window("Zentrolux V1.0.20", pid=program.process.pid)
+        self.assertEqual(self.session.geometry(about)[2:], (395, 111))
+        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in self.session.net_wm_state(wid), 5,
+                        message="still on top while About is open")
+        self.session.close_window(about)
+        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" in self.session.net_wm_state(wid), 5,
+                        message="not on top again after About")
+        self.assertTrue(self.session.window_exists(wid))
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20, 5,
+                        message="the window is hidden after About")
+        self.assertEqual(program.close(), 0)
+
+    def test_second_start_is_refused_and_a_renamed_copy_uses_its_name(self):
+        backdrop = self.start_backdrop()
+        name = "StarGuide"
+        first, wid = self.start_crosshair(name=name)
+        self.wait_see_through(wid, backdrop)
+
+        second = self.start_program(first.folder, name=name)
+        box = self.session.wait_window(name, pid=second.process.pid)
+        self.assertNotEqual(box, wid)
+        self.session.key("Return", wid=box)
+        self.assertEqual(second.wait_exit(10), 0)
+        self.assertTrue(first.process.alive())
+        self.assertEqual(self.session.window_name(wid), name)
+
+        self.assertEqual(first.close(), 0)
+        # The settings file follows the program's name too.
+        self.assertTrue(os.path.isfile(first.path(name + ".ini")))
+        self.assertFalse(os.path.exists(first.path("Zentrolux.ini")))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -687,7 +687,8 @@ void MainWindow::runSnapshot(bool sequence)
     }
 
     const qint64 restoreStart = clock.nsecsElapsed();
-    if (sequence)
+    // Esc may have stopped the sequence at one of the pauses above; its caption stands.
+    if (sequence && m_captureTimer->isActive())
         setWindowTitle(
             QString::fromStdString(sequenceCaption(m_place.name.toStdString(), written ? written : number.value_or(0))));
     else

@@ -863,12 +863,23 @@ class XSession:
 
     # -- input ------------------------------------------------------------------------------------
 
+    def pointer(self):
+        """The pointer's screen position."""
+        out = self.run(["xdotool", "getmouselocation", "--shell"]).stdout
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values["X"]), int(values["Y"])
+
     def move_mouse(self, x, y):
+        # "mousemove --sync" waits for a motion event, which never comes when the
+        # pointer is already there; step aside first, as a hand on a mouse would.
+        if self.pointer() == (x, y):
+            self.run(["xdotool", "mousemove", "--sync", str(x + 1 if x + 1 < self.width else x - 1), str(y)])
         self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
 
     def click(self, x, y, button=1):
         """Moves the pointer to screen (x, y) and clicks there (X button numbers: 1 left, 2 middle, 3 right)."""
-        self.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button)])
+        self.move_mouse(x, y)
+        self.run(["xdotool", "click", str(button)])
 
     def key(self, keyspec, wid=None):
         """Presses keys, e.g. "space", "shift+Left" or a list of them, on the window with the keyboard focus.

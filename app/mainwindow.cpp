@@ -654,6 +654,14 @@ void MainWindow::runSnapshot(bool sequence)
     m_cmdSave->hide();
     formResize();
     letEventsRun();
+    // Esc handled just now has stopped the sequence: no snapshot after it.
+    if (sequence && !m_captureTimer->isActive()) {
+        m_cmdSave->show();
+        formResize();
+        letEventsRun();
+        m_snapshotRunning = false;
+        return;
+    }
     waitUntilUncovered(buttonArea, buttonPainted);
     m_saver->timings().hideAndReshape = clock.nsecsElapsed() / 1000;
 

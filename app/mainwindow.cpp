@@ -378,6 +378,15 @@ void MainWindow::changeEvent(QEvent *event)
         formActivate();
 }
 
+WindowTwips MainWindow::windowTwips() const
+{
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    const QRect outer = frameGeometry();
+    return { double(outer.width()) * tppX, double(outer.height()) * tppY, double(width()) * tppX,
+        double(height()) * tppY, tppX, tppY };
+}
+
 void MainWindow::formResize()
 {
     const int tppX = twipsPerPixelX();
@@ -386,14 +395,8 @@ void MainWindow::formResize()
         return;
     m_state.resizing = true;
 
-    const QRect outer = frameGeometry();
     LayoutInput in;
-    in.outerWidth = double(outer.width()) * tppX;
-    in.outerHeight = double(outer.height()) * tppY;
-    in.insideWidth = double(width()) * tppX;
-    in.insideHeight = double(height()) * tppY;
-    in.tppX = tppX;
-    in.tppY = tppY;
+    in.window = windowTwips();
     in.pixels = m_state.pixels;
     in.captureForm = m_popForm->isChecked();
     in.buttonWidth = double(m_cmdSave->width()) * tppX;
@@ -424,16 +427,10 @@ void MainWindow::formActivate()
             line->visible = cross;
     }
 
-    const int tppX = twipsPerPixelX();
-    const int tppY = twipsPerPixelY();
-    const QRect outer = frameGeometry();
     ShapeInput in;
-    in.outerWidth = double(outer.width()) * tppX;
-    in.outerHeight = double(outer.height()) * tppY;
-    in.insideWidth = double(width()) * tppX;
-    in.insideHeight = double(height()) * tppY;
-    in.tppX = tppX;
-    in.tppY = tppY;
+    in.window = windowTwips();
+    const int tppX = in.window.tppX;
+    const int tppY = in.window.tppY;
     const auto box = [&](QWidget *w) {
         ShapeControl c;
         c.kind = ShapeControl::Kind::Box;

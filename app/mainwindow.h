@@ -92,6 +92,7 @@ private:
     void formQueryUnload();
     void formUnload();
 
+    [[nodiscard]] WindowTwips windowTwips() const;
     void runSnapshot(bool sequence);
     void waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted);
     // The outer frame on the screen, and placing it, in pixels.

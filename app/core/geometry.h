@@ -21,6 +21,17 @@ struct PixelPoint {
     friend bool operator==(const PixelPoint &, const PixelPoint &) = default;
 };
 
+// What the layout pass and the shape read of the window: its outer and inside
+// sizes in twips, and the screen's twips per pixel along each axis.
+struct WindowTwips {
+    double outerWidth = 0; // W, frame included
+    double outerHeight = 0; // H
+    double insideWidth = 0; // SW
+    double insideHeight = 0; // SH
+    int tppX = 15;
+    int tppY = 15;
+};
+
 // Window geometry in twips, the unit the window's bounds are kept and stored in.
 struct TwipsRect {
     int left = 0;

@@ -25,13 +25,14 @@ std::optional<std::int64_t> halfOfRounded(double twips)
 
 } // namespace
 
-LayoutResult computeLayout(const LayoutInput &in)
+LayoutResult computeLayout(const LayoutInput &input)
 {
+    const WindowTwips &in = input.window;
     LayoutResult out;
     const auto cx = halfOfRounded(in.insideWidth);
     const auto cy = halfOfRounded(in.insideHeight);
-    const std::int64_t dx = std::int64_t { in.tppX } * in.pixels;
-    const std::int64_t dy = std::int64_t { in.tppY } * in.pixels;
+    const std::int64_t dx = std::int64_t { in.tppX } * input.pixels;
+    const std::int64_t dy = std::int64_t { in.tppY } * input.pixels;
 
     if (cx && fitsInt32(dx)) {
         const std::int64_t left = *cx - dx;
@@ -51,14 +52,14 @@ LayoutResult computeLayout(const LayoutInput &in)
     }
 
     const double bw = roundHalfEven((in.outerWidth - in.insideWidth) / 2.0);
-    if (in.captureForm) {
+    if (input.captureForm) {
         out.picWidth = in.outerWidth + bw;
         out.picHeight = in.outerHeight + bw;
     } else {
         out.picWidth = in.insideWidth + bw;
         out.picHeight = in.insideHeight + bw;
     }
-    out.buttonLeft = in.insideWidth - in.buttonWidth;
+    out.buttonLeft = in.insideWidth - input.buttonWidth;
     out.buttonTop = 0;
     return out;
 }

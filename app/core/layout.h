@@ -1,5 +1,7 @@
 #pragma once
 
+#include "geometry.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -15,12 +17,7 @@ struct LineGeometry {
 };
 
 struct LayoutInput {
-    double outerWidth = 0; // W, twips, frame included
-    double outerHeight = 0; // H
-    double insideWidth = 0; // SW, twips
-    double insideHeight = 0; // SH
-    int tppX = 15;
-    int tppY = 15;
+    WindowTwips window;
     std::int32_t pixels = 4; // crosshair half-gap, screen pixels
     bool captureForm = true; // "Form Area" checked
     double buttonWidth = 375; // camera button width, twips

@@ -46,8 +46,9 @@ bool Shape::contains(int x, int y) const
     return false;
 }
 
-Shape computeShape(const ShapeInput &in)
+Shape computeShape(const ShapeInput &input)
 {
+    const WindowTwips &in = input.window;
     const double tppX = in.tppX;
     const double tppY = in.tppY;
     const double b = (in.outerWidth - in.insideWidth) / 2.0;
@@ -63,7 +64,7 @@ Shape computeShape(const ShapeInput &in)
     shape.frameLeft = px(bp);
     shape.frameTop = px(tp);
 
-    for (const auto &c : in.controls) {
+    for (const auto &c : input.controls) {
         if (c.kind == ShapeControl::Kind::Timer || !c.onWindow || !c.visible)
             continue;
         if (c.kind == ShapeControl::Kind::Box) {

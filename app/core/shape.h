@@ -25,12 +25,7 @@ struct ShapeControl {
 };
 
 struct ShapeInput {
-    double outerWidth = 0; // W, twips
-    double outerHeight = 0; // H
-    double insideWidth = 0; // SW
-    double insideHeight = 0; // SH
-    int tppX = 15;
-    int tppY = 15;
+    WindowTwips window;
     std::vector<ShapeControl> controls; // in creation order
 };
 

@@ -9,11 +9,11 @@ namespace {
 zx::LayoutInput designWindow()
 {
     zx::LayoutInput in;
-    in.insideWidth = 7125;
-    in.insideHeight = 4710;
+    in.window.insideWidth = 7125;
+    in.window.insideHeight = 4710;
     // A 4-pixel side frame and a 30-pixel title bar, in twips.
-    in.outerWidth = 7125 + 2 * 60;
-    in.outerHeight = 4710 + 450 + 60;
+    in.window.outerWidth = 7125 + 2 * 60;
+    in.window.outerHeight = 4710 + 450 + 60;
     in.pixels = 4;
     return in;
 }
@@ -38,7 +38,7 @@ TEST(Layout, CaptureAreaGapAndOddSizes)
     auto in = designWindow();
     in.captureForm = false;
     in.pixels = 0;
-    in.insideWidth = 7127.5; // rounds to 7128 (even), halved to 3564
+    in.window.insideWidth = 7127.5; // rounds to 7128 (even), halved to 3564
     auto out = zx::computeLayout(in);
     EXPECT_DOUBLE_EQ(out.picWidth, 7127.5 + 59); // bw = round(58.75)
     EXPECT_DOUBLE_EQ(out.picHeight, 4710 + 59);
@@ -47,7 +47,7 @@ TEST(Layout, CaptureAreaGapAndOddSizes)
     EXPECT_EQ(out.vLine2->x1, 3564);
     EXPECT_EQ(out.hLine1->y1, out.hLine2->y1);
 
-    in.insideWidth = 7131; // odd: 3565 with the remainder dropped
+    in.window.insideWidth = 7131; // odd: 3565 with the remainder dropped
     in.pixels = -2; // a stored negative gap swaps the pair, nothing more
     out = zx::computeLayout(in);
     EXPECT_EQ(out.vLine1->x1, 3565 + 30);

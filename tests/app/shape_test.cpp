@@ -12,19 +12,19 @@ zx::ShapeInput window(int insideW, int insideH, int side, int top, int pixels, b
     bool button = true, bool splash = false)
 {
     zx::LayoutInput li;
-    li.insideWidth = insideW * Tpp;
-    li.insideHeight = insideH * Tpp;
-    li.outerWidth = (insideW + 2 * side) * Tpp;
-    li.outerHeight = (insideH + top + side) * Tpp;
+    li.window.insideWidth = insideW * Tpp;
+    li.window.insideHeight = insideH * Tpp;
+    li.window.outerWidth = (insideW + 2 * side) * Tpp;
+    li.window.outerHeight = (insideH + top + side) * Tpp;
     li.pixels = pixels;
     const auto layout = zx::computeLayout(li);
 
     zx::ShapeInput in;
-    in.outerWidth = li.outerWidth;
-    in.outerHeight = li.outerHeight;
-    in.insideWidth = li.insideWidth;
-    in.insideHeight = li.insideHeight;
-    in.tppX = in.tppY = Tpp;
+    in.window.outerWidth = li.window.outerWidth;
+    in.window.outerHeight = li.window.outerHeight;
+    in.window.insideWidth = li.window.insideWidth;
+    in.window.insideHeight = li.window.insideHeight;
+    in.window.tppX = in.window.tppY = Tpp;
     using K = zx::ShapeControl::Kind;
     zx::ShapeControl pic { K::Box, splash, true, 0, 0, layout.picWidth, layout.picHeight, {}, 1 };
     zx::ShapeControl timer { K::Timer, true, true, 0, 0, 0, 0, {}, 1 };
@@ -74,10 +74,10 @@ TEST(Shape, FrameLinesAndButtonInOuterPixels)
 TEST(Shape, LineIsMeasuredFromTheOuterCorner)
 {
     zx::ShapeInput in;
-    in.insideWidth = 200 * Tpp;
-    in.insideHeight = 100 * Tpp;
-    in.outerWidth = 208 * Tpp; // 4-pixel frame each side
-    in.outerHeight = 128 * Tpp; // 24-pixel title bar + 4
+    in.window.insideWidth = 200 * Tpp;
+    in.window.insideHeight = 100 * Tpp;
+    in.window.outerWidth = 208 * Tpp; // 4-pixel frame each side
+    in.window.outerHeight = 128 * Tpp; // 24-pixel title bar + 4
     in.controls = { { zx::ShapeControl::Kind::Line, true, true, 0, 0, 0, 0, { 1500, 0, 1500, 1500 }, 1 } };
     const auto shape = zx::computeShape(in);
     ASSERT_EQ(shape.bands.size(), 1u);

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "programinfo.h"
+#include "termination.h"
 #include "version.h"
 
 namespace {
@@ -51,6 +52,7 @@ int main(int argc, char *argv[])
     }
 
     zx::MainWindow window(place);
+    zx::closeOnTerminationRequest(&window);
     window.formLoad();
     return QApplication::exec();
 }

@@ -67,6 +67,14 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         self.assertEqual(self.settings_bytes(program),
                          written(outer.y * TWIPS, outer.x * TWIPS, outer.width * TWIPS, outer.height * TWIPS))
 
+    def test_termination_signal_closes_like_the_close_box(self):
+        # A session ending or "kill" asks with SIGTERM: the settings must not be lost.
+        program, wid = self.start(files={"Zentrolux.ini": "[ZENTROLUX]\r\nPixels = 9\r\n"})
+        program.proc.terminate()
+        self.assertEqual(program.wait_exit(10), 0)
+        self.assertIn(b"   Pixels       = 9\r\n", self.settings_bytes(program))
+        self.assertEqual(len(self.settings_bytes(program).split(b"\r\n")), 12)
+
     def test_file_is_obeyed_and_rewritten_and_a_minimized_close_keeps_its_bounds(self):
         crafted = ("; written by hand\r\n"
                    "[Other]\r\n"

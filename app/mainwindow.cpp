@@ -259,31 +259,11 @@ void MainWindow::formLoad()
     placeOuter(DesignInsideLeft / twipsPerPixelX() - frame.left(), DesignInsideTop / twipsPerPixelY() - frame.top(),
         framed.width(), framed.height());
 
-    const TwipsRect start = outerBounds();
-    m_state.formTop = start.top;
-    m_state.formLeft = start.left;
-    m_state.formWidth = start.width;
-    m_state.formHeight = start.height;
-
-    Settings s;
-    s.formTop = m_state.formTop;
-    s.formLeft = m_state.formLeft;
-    s.formWidth = m_state.formWidth;
-    s.formHeight = m_state.formHeight;
+    rememberBounds(outerBounds());
+    // The file's values replace these; what it lacks keeps the bounds just taken.
+    Settings s = settingsNow();
     readSettings(QFile::encodeName(settingsFile()).toStdString(), s);
-    m_state.formTop = s.formTop;
-    m_state.formLeft = s.formLeft;
-    m_state.formWidth = s.formWidth;
-    m_state.formHeight = s.formHeight;
-    m_state.quality = s.quality;
-    m_state.pixels = s.pixels;
-    m_state.interval = s.interval;
-    m_popCross->setChecked(s.crossHair);
-    m_popNone->setChecked(!s.crossHair);
-    m_popClient->setChecked(s.captureClient);
-    m_popForm->setChecked(!s.captureClient);
-    m_popSoundOn->setChecked(s.soundOn);
-    m_popSoundOff->setChecked(!s.soundOn);
+    applySettings(s);
 
     const TwipsRect now = outerBounds();
     placeOuter(toInt32Rounded(double(m_state.formLeft) / twipsPerPixelX()),
@@ -320,18 +300,27 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::formQueryUnload()
 {
-    if (!isMinimized() && !isMaximized() && !isFullScreen()) {
-        const TwipsRect r = outerBounds();
-        m_state.formTop = r.top;
-        m_state.formLeft = r.left;
-        m_state.formWidth = r.width;
-        m_state.formHeight = r.height;
-    }
+    if (!isMinimized() && !isMaximized() && !isFullScreen())
+        rememberBounds(outerBounds());
     m_captureTimer->setInterval(0);
     m_captureTimer->stop();
 }
 
 void MainWindow::formUnload()
+{
+    // A folder that refuses the file keeps the old one; nothing to tell.
+    (void)writeSettings(QFile::encodeName(settingsFile()).toStdString(), settingsNow());
+}
+
+void MainWindow::rememberBounds(const TwipsRect &r)
+{
+    m_state.formTop = r.top;
+    m_state.formLeft = r.left;
+    m_state.formWidth = r.width;
+    m_state.formHeight = r.height;
+}
+
+Settings MainWindow::settingsNow() const
 {
     Settings s;
     s.formTop = m_state.formTop;
@@ -341,11 +330,25 @@ void MainWindow::formUnload()
     s.quality = m_state.quality;
     s.pixels = m_state.pixels;
     s.interval = m_state.interval;
+    // The marks are the options' only record.
     s.crossHair = !m_popNone->isChecked();
     s.captureClient = !m_popForm->isChecked();
     s.soundOn = !m_popSoundOff->isChecked();
-    // A folder that refuses the file keeps the old one; nothing to tell.
-    (void)writeSettings(QFile::encodeName(settingsFile()).toStdString(), s);
+    return s;
+}
+
+void MainWindow::applySettings(const Settings &s)
+{
+    rememberBounds({ s.formLeft, s.formTop, s.formWidth, s.formHeight });
+    m_state.quality = s.quality;
+    m_state.pixels = s.pixels;
+    m_state.interval = s.interval;
+    m_popCross->setChecked(s.crossHair);
+    m_popNone->setChecked(!s.crossHair);
+    m_popClient->setChecked(s.captureClient);
+    m_popForm->setChecked(!s.captureClient);
+    m_popSoundOn->setChecked(s.soundOn);
+    m_popSoundOff->setChecked(!s.soundOn);
 }
 
 void MainWindow::setTopMost(bool onTop)

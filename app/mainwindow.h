@@ -3,6 +3,7 @@
 #include "keys.h"
 #include "layout.h"
 #include "mainwindowstate.h"
+#include "settings.h"
 
 #include <QImage>
 #include <QWidget>
@@ -91,6 +92,9 @@ private:
 
     void formQueryUnload();
     void formUnload();
+    void rememberBounds(const TwipsRect &bounds);
+    [[nodiscard]] Settings settingsNow() const;
+    void applySettings(const Settings &settings);
 
     [[nodiscard]] WindowTwips windowTwips() const;
     void runSnapshot(bool sequence);

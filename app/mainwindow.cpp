@@ -265,10 +265,11 @@ void MainWindow::formLoad()
     readSettings(QFile::encodeName(settingsFile()).toStdString(), s);
     applySettings(s);
 
-    const TwipsRect now = outerBounds();
+    const TwipsRect designBounds = outerBounds();
+    keepReachable(designBounds);
     placeOuter(toInt32Rounded(double(m_state.formLeft) / twipsPerPixelX()),
-        toInt32Rounded(double(m_state.formTop) / twipsPerPixelY()), now.width / twipsPerPixelX(),
-        now.height / twipsPerPixelY());
+        toInt32Rounded(double(m_state.formTop) / twipsPerPixelY()), designBounds.width / twipsPerPixelX(),
+        designBounds.height / twipsPerPixelY());
     letEventsRun();
     repaint();
     pauseWithoutInput(SplashMilliseconds);
@@ -296,6 +297,25 @@ void MainWindow::closeEvent(QCloseEvent *event)
         formUnload();
     }
     event->accept();
+}
+
+void MainWindow::keepReachable(const TwipsRect &designBounds)
+{
+    // Stored bounds are used as they are, unless they would put the whole
+    // window off every screen (a monitor since removed, a mistyped number):
+    // then it opens at the design place, keeping its stored size.
+    const QScreen *s = screen();
+    if (s == nullptr)
+        return;
+    const int tppX = twipsPerPixelX();
+    const int tppY = twipsPerPixelY();
+    const QRect stored(toInt32Rounded(double(m_state.formLeft) / tppX), toInt32Rounded(double(m_state.formTop) / tppY),
+        std::clamp(toInt32Rounded(double(m_state.formWidth) / tppX), 1, MaxWindowPixels),
+        std::clamp(toInt32Rounded(double(m_state.formHeight) / tppY), 1, MaxWindowPixels));
+    if (s->virtualGeometry().intersects(stored))
+        return;
+    m_state.formLeft = designBounds.left;
+    m_state.formTop = designBounds.top;
 }
 
 void MainWindow::formQueryUnload()

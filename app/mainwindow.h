@@ -93,6 +93,7 @@ private:
     void formQueryUnload();
     void formUnload();
     void rememberBounds(const TwipsRect &bounds);
+    void keepReachable(const TwipsRect &designBounds);
     [[nodiscard]] Settings settingsNow() const;
     void applySettings(const Settings &settings);
 

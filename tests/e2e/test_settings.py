@@ -67,6 +67,12 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         self.assertEqual(self.settings_bytes(program),
                          written(outer.y * TWIPS, outer.x * TWIPS, outer.width * TWIPS, outer.height * TWIPS))
 
+    def test_bounds_off_every_screen_open_at_the_design_place(self):
+        program, wid = self.start(files={"Zentrolux.ini": "[ZENTROLUX]\r\nLeft = 99999999\r\nTop = 1500\r\n"
+                                                           "Width = 6000\r\nHeight = 4500\r\n"})
+        f = self.session.frame_extents(wid)
+        self.wait_outer(wid, zxe2e.Rect(DESIGN_INSIDE.x - f.left, DESIGN_INSIDE.y - f.top, 400, 300), "off-screen file")
+
     def test_termination_signal_closes_like_the_close_box(self):
         # A session ending or "kill" asks with SIGTERM: the settings must not be lost.
         program, wid = self.start(files={"Zentrolux.ini": "[ZENTROLUX]\r\nPixels = 9\r\n"})

@@ -43,7 +43,10 @@ int main(int argc, char *argv[])
         self.absolutePath(),
     };
     QApplication::setApplicationName(place.name);
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(zx::version::major).arg(zx::version::minor).arg(zx::version::revision));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(zx::version::major)
+                                            .arg(zx::version::minor)
+                                            .arg(zx::version::revision));
 
     const auto lock = lockInstance(place.name);
     if (!lock) {

@@ -19,14 +19,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QThread>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -87,7 +87,8 @@ protected:
         // The splash is shown whole, scaled into the visible inside of the window.
         const QSize area = parentWidget() ? parentWidget()->size() : size();
         const QSize fitted = m_splash.size().scaled(area, Qt::KeepAspectRatio);
-        const QRect target(QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2), fitted);
+        const QRect target(
+            QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2), fitted);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawPixmap(target, m_splash);
     }
@@ -198,7 +199,8 @@ void MainWindow::buildMenu()
     connect(m_popForm, &QAction::triggered, this, [this] { setPair(m_popForm, m_popClient, true); });
     connect(m_popClient, &QAction::triggered, this, [this] { setPair(m_popClient, m_popForm, true); });
     connect(m_popSoundOn, &QAction::triggered, this, [this] { setPair(m_popSoundOn, m_popSoundOff, false); });
-    connect(m_popSoundOff, &QAction::triggered, this, [this] { setPair(m_popSoundOff, m_popSoundOn, false); });
+    connect(
+        m_popSoundOff, &QAction::triggered, this, [this] { setPair(m_popSoundOff, m_popSoundOn, false); });
     connect(m_popStart, &QAction::triggered, this, &MainWindow::mPopStartClick);
     connect(m_popExplore, &QAction::triggered, this, &MainWindow::mPopExploreClick);
     connect(m_popClear, &QAction::triggered, this, &MainWindow::mPopClearClick);
@@ -256,8 +258,8 @@ void MainWindow::formLoad()
     // The design puts the inside, not the frame, at its place on the screen.
     const QMargins frame = frameMargins();
     const QRect framed = outerRect();
-    placeOuter(DesignInsideLeft / twipsPerPixelX() - frame.left(), DesignInsideTop / twipsPerPixelY() - frame.top(),
-        framed.width(), framed.height());
+    placeOuter(DesignInsideLeft / twipsPerPixelX() - frame.left(),
+        DesignInsideTop / twipsPerPixelY() - frame.top(), framed.width(), framed.height());
 
     rememberBounds(outerBounds());
     // The file's values replace these; what it lacks keeps the bounds just taken.
@@ -309,7 +311,8 @@ void MainWindow::keepReachable(const TwipsRect &designBounds)
         return;
     const int tppX = twipsPerPixelX();
     const int tppY = twipsPerPixelY();
-    const QRect stored(toInt32Rounded(double(m_state.formLeft) / tppX), toInt32Rounded(double(m_state.formTop) / tppY),
+    const QRect stored(toInt32Rounded(double(m_state.formLeft) / tppX),
+        toInt32Rounded(double(m_state.formTop) / tppY),
         std::clamp(toInt32Rounded(double(m_state.formWidth) / tppX), 1, MaxWindowPixels),
         std::clamp(toInt32Rounded(double(m_state.formHeight) / tppY), 1, MaxWindowPixels));
     if (s->virtualGeometry().intersects(stored))
@@ -474,8 +477,8 @@ void MainWindow::formActivate()
     };
     ShapeControl timer;
     timer.kind = ShapeControl::Kind::Timer;
-    in.controls = { box(m_pic), timer, box(m_cmdSave), line(m_vLine2),
-        line(m_vLine1), line(m_hLine2), line(m_hLine1) };
+    in.controls = { box(m_pic), timer, box(m_cmdSave), line(m_vLine2), line(m_vLine1), line(m_hLine2),
+        line(m_hLine1) };
     const Shape shape = computeShape(in);
 
     QRegion region;
@@ -622,8 +625,9 @@ void MainWindow::placeOuter(int leftPx, int topPx, int widthPx, int heightPx)
 
 void MainWindow::setOuterBounds(const TwipsRect &r)
 {
-    placeOuter(toInt32Rounded(double(r.left) / twipsPerPixelX()), toInt32Rounded(double(r.top) / twipsPerPixelY()),
-        toInt32Rounded(double(r.width) / twipsPerPixelX()), toInt32Rounded(double(r.height) / twipsPerPixelY()));
+    placeOuter(toInt32Rounded(double(r.left) / twipsPerPixelX()),
+        toInt32Rounded(double(r.top) / twipsPerPixelY()), toInt32Rounded(double(r.width) / twipsPerPixelX()),
+        toInt32Rounded(double(r.height) / twipsPerPixelY()));
 }
 
 void MainWindow::setOuterWidth(int width)
@@ -717,8 +721,8 @@ void MainWindow::runSnapshot(bool sequence)
     const qint64 restoreStart = clock.nsecsElapsed();
     // Esc may have stopped the sequence at one of the pauses above; its caption stands.
     if (sequence && m_captureTimer->isActive())
-        setWindowTitle(
-            QString::fromStdString(sequenceCaption(m_place.name.toStdString(), written ? written : number.value_or(0))));
+        setWindowTitle(QString::fromStdString(
+            sequenceCaption(m_place.name.toStdString(), written ? written : number.value_or(0))));
     else
         setWindowTitle(m_place.name);
     m_cmdSave->setEnabled(true);
@@ -758,10 +762,11 @@ void MainWindow::captureTimerTimer()
 
 void MainWindow::mPopStartClick()
 {
-    const QString prompt = QStringLiteral("Enter Interval in milliseconds:\n\n(Once started, press Esc to stop capturing)");
+    const QString prompt
+        = QStringLiteral("Enter Interval in milliseconds:\n\n(Once started, press Esc to stop capturing)");
     bool accepted = false;
-    const QString answer = QInputDialog::getText(this, m_place.name, prompt, QLineEdit::Normal,
-        QString::number(m_state.interval), &accepted);
+    const QString answer = QInputDialog::getText(
+        this, m_place.name, prompt, QLineEdit::Normal, QString::number(m_state.interval), &accepted);
     if (!accepted || answer.isEmpty())
         return;
     const IntervalAnswer a = readIntervalAnswer(answer.toStdString());
@@ -798,11 +803,13 @@ void MainWindow::mPopClearClick()
 {
     const auto files = listFiles(QFile::encodeName(imagesFolder()).toStdString(), isJpegName);
     if (files.empty()) {
-        QMessageBox::warning(this, m_place.name, QStringLiteral("There are no files in the folder to Delete!"));
+        QMessageBox::warning(
+            this, m_place.name, QStringLiteral("There are no files in the folder to Delete!"));
         return;
     }
     const QString question = QStringLiteral("Are you sure you want to Delete %1 images?").arg(files.size());
-    if (QMessageBox::question(this, m_place.name, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (QMessageBox::question(this, m_place.name, question, QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
         return;
     const int stayed = deleteFiles(files);
     if (stayed > 0) {

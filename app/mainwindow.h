@@ -73,12 +73,30 @@ private:
     void setOuterHeight(int height) override;
     int twipsPerPixelX() const override;
     int twipsPerPixelY() const override;
-    std::int32_t pixels() const override { return m_state.pixels; }
-    void setPixels(std::int32_t pixels) override { m_state.pixels = pixels; }
-    void relayout() override { formResize(); }
-    void stopSequence() override { stopCaptureSequence(); }
-    void takeSnapshot() override { cmdSaveClick(); }
-    void openHelp() override { mPopHelpClick(); }
+    std::int32_t pixels() const override
+    {
+        return m_state.pixels;
+    }
+    void setPixels(std::int32_t pixels) override
+    {
+        m_state.pixels = pixels;
+    }
+    void relayout() override
+    {
+        formResize();
+    }
+    void stopSequence() override
+    {
+        stopCaptureSequence();
+    }
+    void takeSnapshot() override
+    {
+        cmdSaveClick();
+    }
+    void openHelp() override
+    {
+        mPopHelpClick();
+    }
 
     void buildMenu();
     void cmdSaveMouseDown(Qt::MouseButton button, const QPoint &pointer);

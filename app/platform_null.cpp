@@ -8,8 +8,6 @@ bool setEmptyShape(QWindow *)
     return false;
 }
 
-void syncWithDisplay()
-{
-}
+void syncWithDisplay() { }
 
 } // namespace zx::platform

@@ -3,8 +3,6 @@
 
 namespace zx {
 
-void closeOnTerminationRequest(QWidget *)
-{
-}
+void closeOnTerminationRequest(QWidget *) { }
 
 } // namespace zx

@@ -32,7 +32,7 @@ void closeOnTerminationRequest(QWidget *window)
         [[maybe_unused]] const auto read = ::read(g_pipe[1], &byte, 1);
         window->close();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -70,12 +70,14 @@ void singleSnapshots(zx::MainWindow &w, const QString &images, const char *label
     const qint64 total = median(&zx::SnapshotTimings::total);
     const qint64 grab = median(&zx::SnapshotTimings::grab);
     const qint64 encode = median(&zx::SnapshotTimings::encode);
-    std::printf("%s, %d snapshots, median ms: total %.2f | hide+reshape+settle %.2f | grab %.2f | bitmap write "
-                "%.2f | encode %.2f | clean-up %.2f | restore %.2f\n",
+    std::printf(
+        "%s, %d snapshots, median ms: total %.2f | hide+reshape+settle %.2f | grab %.2f | bitmap write "
+        "%.2f | encode %.2f | clean-up %.2f | restore %.2f\n",
         label, runs, ms(total), ms(median(&zx::SnapshotTimings::hideAndReshape)), ms(grab),
         ms(median(&zx::SnapshotTimings::bitmapWrite)), ms(encode), ms(median(&zx::SnapshotTimings::cleanUp)),
         ms(median(&zx::SnapshotTimings::restore)));
-    std::printf("%s: everything but grab and encode is %.0f %% of a snapshot (%.0f %% without the settle wait)\n",
+    std::printf(
+        "%s: everything but grab and encode is %.0f %% of a snapshot (%.0f %% without the settle wait)\n",
         label, 100.0 * double(total - grab - encode) / double(total),
         100.0 * double(total - grab - encode - median(&zx::SnapshotTimings::hideAndReshape)) / double(total));
     clearFolder(images);
@@ -90,12 +92,12 @@ void singleSnapshots(zx::MainWindow &w, const QString &images, const char *label
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     w.stopCaptureSequence();
     const zx::SnapshotTimings &last = w.lastSnapshotTimings();
-    std::printf("%s: last sequence snapshot ms: total %.2f | hide+reshape+settle %.2f | restore %.2f\n", label,
-        ms(last.total), ms(last.hideAndReshape), ms(last.restore));
+    std::printf("%s: last sequence snapshot ms: total %.2f | hide+reshape+settle %.2f | restore %.2f\n",
+        label, ms(last.total), ms(last.hideAndReshape), ms(last.restore));
     const int taken = countFiles(images) - before;
     const double rate = taken / seconds;
-    std::printf("%s: 1 ms sequence sustained %.1f snapshots/s = %.0f %% of 1 / one snapshot (%.1f/s)\n", label, rate,
-        100.0 * rate * ms(total) / 1000.0, 1000.0 / ms(total));
+    std::printf("%s: 1 ms sequence sustained %.1f snapshots/s = %.0f %% of 1 / one snapshot (%.1f/s)\n",
+        label, rate, 100.0 * rate * ms(total) / 1000.0, 1000.0 / ms(total));
     clearFolder(images);
 }
 
@@ -107,7 +109,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir place;
     const QString binDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
-    QFile::copy(binDir + QStringLiteral("/libZentrolux.so"), place.filePath(QStringLiteral("libZentrolux.so")));
+    QFile::copy(
+        binDir + QStringLiteral("/libZentrolux.so"), place.filePath(QStringLiteral("libZentrolux.so")));
     QDir(place.path()).mkdir(QStringLiteral("Images"));
     const QString images = place.filePath(QStringLiteral("Images"));
 
@@ -137,8 +140,9 @@ int main(int argc, char *argv[])
             after100 = residentKiB();
     }
     w.stopCaptureSequence();
-    std::printf("1000 sequence snapshots: resident before %ld KiB, after 100 %ld KiB, after 1000 %ld KiB, peak %ld "
-                "KiB\n",
+    std::printf(
+        "1000 sequence snapshots: resident before %ld KiB, after 100 %ld KiB, after 1000 %ld KiB, peak %ld "
+        "KiB\n",
         startResident, after100, residentKiB(), peakKiB());
     w.close();
     return 0;

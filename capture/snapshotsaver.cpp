@@ -80,8 +80,8 @@ QImage SnapshotSaver::captureWindow(QScreen *screen, const QRect &area)
     return picture;
 }
 
-std::int64_t SnapshotSaver::saveJpeg(const QImage &picture, const QString &imagesFolder, std::int64_t number,
-    std::int32_t quality)
+std::int64_t SnapshotSaver::saveJpeg(
+    const QImage &picture, const QString &imagesFolder, std::int64_t number, std::int32_t quality)
 {
     m_timings.bitmapWrite = m_timings.encode = m_timings.cleanUp = 0;
     QElapsedTimer clock;
@@ -90,18 +90,20 @@ std::int64_t SnapshotSaver::saveJpeg(const QImage &picture, const QString &image
     const auto temp = tempBitmapPath();
     if (!temp || picture.isNull())
         return 0;
-    const QImage rgb = picture.format() == QImage::Format_RGB32 ? picture
-                                                                 : picture.convertToFormat(QImage::Format_RGB32);
-    const bool bitmapWritten
-        = writeBmp24(*temp, rgb.width(), rgb.height(), rgb.constBits(), static_cast<std::size_t>(rgb.bytesPerLine()));
+    const QImage rgb
+        = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    const bool bitmapWritten = writeBmp24(
+        *temp, rgb.width(), rgb.height(), rgb.constBits(), static_cast<std::size_t>(rgb.bytesPerLine()));
     m_timings.bitmapWrite = clock.nsecsElapsed() / 1000;
     clock.restart();
 
     std::int64_t written = 0;
     if (bitmapWritten) {
         if (WriteFunction write = writer()) {
-            for (int attempt = 0; attempt < MaxNameRetries && number <= MaxSnapshotNumber; ++attempt, ++number) {
-                const QString path = QDir(imagesFolder).filePath(QString::fromStdString(snapshotFileName(number)));
+            for (int attempt = 0; attempt < MaxNameRetries && number <= MaxSnapshotNumber;
+                 ++attempt, ++number) {
+                const QString path
+                    = QDir(imagesFolder).filePath(QString::fromStdString(snapshotFileName(number)));
                 const int result = write(QFile::encodeName(path).constData(), quality, 0);
                 if (result == static_cast<int>(JpgResult::Written)) {
                     written = number;

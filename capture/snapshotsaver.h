@@ -39,12 +39,15 @@ public:
     // Writes a picture as the JPEG file `number` of the folder. When another
     // program took that name meanwhile, the following numbers are tried.
     // Returns the number written, or 0 on failure.
-    [[nodiscard]] std::int64_t saveJpeg(const QImage &picture, const QString &imagesFolder, std::int64_t number,
-        std::int32_t quality);
+    [[nodiscard]] std::int64_t saveJpeg(
+        const QImage &picture, const QString &imagesFolder, std::int64_t number, std::int32_t quality);
 
     void playClick();
 
-    [[nodiscard]] SnapshotTimings &timings() { return m_timings; }
+    [[nodiscard]] SnapshotTimings &timings()
+    {
+        return m_timings;
+    }
 
 private:
     using WriteFunction = int (*)(const char *, int, int);

@@ -1,7 +1,7 @@
 #include "numbers.h"
 
-#include <charconv>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -93,7 +93,7 @@ double readRadix(Cursor &in, int radix)
         if (d < 0 || d >= radix)
             break;
         in.take();
-        if (value < (std::uint64_t{1} << 56))
+        if (value < (std::uint64_t { 1 } << 56))
             value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(d);
         ++digits;
     }
@@ -171,8 +171,7 @@ double readNumericPrefix(std::string_view text)
         const bool tiny = ePos != std::string::npos && number[ePos + 1] == '-';
         if (tiny)
             return 0.0;
-        return negative ? -std::numeric_limits<double>::infinity()
-                        : std::numeric_limits<double>::infinity();
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     return value;
 }

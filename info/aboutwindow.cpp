@@ -18,7 +18,8 @@ constexpr QPoint HandHotSpot(12, 1);
 } // namespace
 
 AboutWindow::AboutWindow(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(owner,
+        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_artwork(QStringLiteral(":/zentrolux/about.png"))
 {
     setObjectName(QStringLiteral("frmAbout"));
@@ -28,7 +29,8 @@ AboutWindow::AboutWindow(QWidget *owner)
     const QSize inside = m_artwork.isNull() ? QSize(395, 111) : m_artwork.size();
     setFixedSize(inside);
 
-    if (QScreen *screen = owner != nullptr && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
+    if (QScreen *screen
+        = owner != nullptr && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         const QSize frame = owner != nullptr ? owner->frameGeometry().size() - owner->size() : QSize();
         // Centred in whole pixels; twips would give the same, a pixel being 15 twips.

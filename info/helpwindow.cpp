@@ -17,7 +17,8 @@ constexpr int InsideHeightTwips = 5400;
 } // namespace
 
 HelpWindow::HelpWindow(QSize frameEstimate, QWidget *parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+    : QDialog(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
             | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmZentroluxHelp"));
@@ -43,7 +44,8 @@ HelpWindow::HelpWindow(QSize frameEstimate, QWidget *parent)
     }
     setWindowTitle(QString::fromStdString(helpCaption()));
     // The text keeps CR LF breaks; the editor wants plain line feeds.
-    m_txtHelp->setPlainText(QString::fromStdString(helpText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    m_txtHelp->setPlainText(
+        QString::fromStdString(helpText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void HelpWindow::resizeEvent(QResizeEvent *event)

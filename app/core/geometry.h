@@ -9,9 +9,18 @@ struct PixelRect {
     int right = 0;
     int bottom = 0;
 
-    [[nodiscard]] bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-    [[nodiscard]] int width() const { return right - left; }
-    [[nodiscard]] int height() const { return bottom - top; }
+    [[nodiscard]] bool contains(int x, int y) const
+    {
+        return x >= left && x < right && y >= top && y < bottom;
+    }
+    [[nodiscard]] int width() const
+    {
+        return right - left;
+    }
+    [[nodiscard]] int height() const
+    {
+        return bottom - top;
+    }
     friend bool operator==(const PixelRect &, const PixelRect &) = default;
 };
 

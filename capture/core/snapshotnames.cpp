@@ -72,7 +72,8 @@ double snapshotNumberOf(std::string_view name)
     return readNumericPrefix(four);
 }
 
-std::vector<std::filesystem::path> listFiles(const std::filesystem::path &folder, bool (*accept)(std::string_view))
+std::vector<std::filesystem::path> listFiles(
+    const std::filesystem::path &folder, bool (*accept)(std::string_view))
 {
     std::vector<std::filesystem::path> files;
     std::error_code ec;
@@ -108,8 +109,8 @@ std::optional<std::int64_t> nextSnapshotNumber(const std::filesystem::path &imag
 std::string momentCaption(const std::string &programName, const std::tm &t)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, " - %04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-        t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(buf, sizeof buf, " - %04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
+        t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     return programName + buf;
 }
 

@@ -30,8 +30,8 @@ inline constexpr std::int64_t MaxSnapshotNumber = 2147483647;
 
 // The ordinary, non-hidden files of a folder whose names pass a filter;
 // a missing folder gives none.
-[[nodiscard]] std::vector<std::filesystem::path> listFiles(const std::filesystem::path &folder,
-    bool (*accept)(std::string_view name));
+[[nodiscard]] std::vector<std::filesystem::path> listFiles(
+    const std::filesystem::path &folder, bool (*accept)(std::string_view name));
 
 // The next snapshot number: one past the highest found in the folder (1 for an
 // empty or missing folder). Gaps are not filled. nullopt once the numbers are

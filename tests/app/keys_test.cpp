@@ -19,7 +19,10 @@ public:
     int geometryCalls = 0;
     std::vector<std::string> actions;
 
-    TwipsRect outerBounds() const override { return bounds; }
+    TwipsRect outerBounds() const override
+    {
+        return bounds;
+    }
     void setOuterBounds(const TwipsRect &r) override
     {
         bounds = r;
@@ -35,14 +38,38 @@ public:
         bounds.height = h;
         ++geometryCalls;
     }
-    int twipsPerPixelX() const override { return 15; }
-    int twipsPerPixelY() const override { return 12; } // distinct per axis on purpose
-    std::int32_t pixels() const override { return gap; }
-    void setPixels(std::int32_t p) override { gap = p; }
-    void relayout() override { ++relayouts; }
-    void stopSequence() override { actions.push_back("stop"); }
-    void takeSnapshot() override { actions.push_back("snapshot"); }
-    void openHelp() override { actions.push_back("help"); }
+    int twipsPerPixelX() const override
+    {
+        return 15;
+    }
+    int twipsPerPixelY() const override
+    {
+        return 12;
+    } // distinct per axis on purpose
+    std::int32_t pixels() const override
+    {
+        return gap;
+    }
+    void setPixels(std::int32_t p) override
+    {
+        gap = p;
+    }
+    void relayout() override
+    {
+        ++relayouts;
+    }
+    void stopSequence() override
+    {
+        actions.push_back("stop");
+    }
+    void takeSnapshot() override
+    {
+        actions.push_back("snapshot");
+    }
+    void openHelp() override
+    {
+        actions.push_back("help");
+    }
 };
 
 TEST(Keys, ShiftSquaresThenSizesByOnePixelPerAxis)

@@ -19,7 +19,10 @@ protected:
         m_dir = fs::temp_directory_path() / ("zx-names-" + std::to_string(rd()));
         fs::create_directories(m_dir);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
+    void TearDown() override
+    {
+        fs::remove_all(m_dir);
+    }
 
     void touch(std::initializer_list<const char *> names)
     {

@@ -55,13 +55,21 @@ TEST(NumericPrefix, IgnoresTheLocaleAndSaturatesHugeValues)
     EXPECT_TRUE(std::isinf(zx::readNumericPrefix("1e999")));
     EXPECT_DOUBLE_EQ(zx::readNumericPrefix("1e-999"), 0.0);
     EXPECT_EQ(zx::toInt32Rounded(zx::readNumericPrefix("1e999")), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(zx::toInt32Rounded(zx::readNumericPrefix("-99999999999")), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(
+        zx::toInt32Rounded(zx::readNumericPrefix("-99999999999")), std::numeric_limits<std::int32_t>::min());
 }
 
 TEST(Rounding, HalvesGoToTheEvenNeighbour)
 {
     const std::pair<double, double> cases[] = {
-        { 2.5, 2 }, { 3.5, 4 }, { -2.5, -2 }, { 0.5, 0 }, { 1.5, 2 }, { 0.4, 0 }, { 2.6, 3 }, { 100.5, 100 },
+        { 2.5, 2 },
+        { 3.5, 4 },
+        { -2.5, -2 },
+        { 0.5, 0 },
+        { 1.5, 2 },
+        { 0.4, 0 },
+        { 2.6, 3 },
+        { 100.5, 100 },
     };
     for (const auto &[in, out] : cases)
         EXPECT_DOUBLE_EQ(zx::roundHalfEven(in), out) << in;

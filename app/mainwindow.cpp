@@ -113,6 +113,8 @@ MainWindow::MainWindow(ProgramPlace place)
 
     m_captureTimer = new QTimer(this);
     m_captureTimer->setObjectName(QStringLiteral("CaptureTimer"));
+    // Short intervals are kept as asked rather than grouped with other timers.
+    m_captureTimer->setTimerType(Qt::PreciseTimer);
     connect(m_captureTimer, &QTimer::timeout, this, &MainWindow::captureTimerTimer);
 
     m_cmdSave = new QToolButton(this);

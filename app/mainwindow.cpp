@@ -674,18 +674,20 @@ void MainWindow::runSnapshot(bool sequence)
     clock.start();
 
     const QRect buttonArea(m_cmdSave->mapToGlobal(QPoint(0, 0)), m_cmdSave->size());
-    const QImage buttonPainted = m_saver->captureWindow(screen(), buttonArea).isNull()
-        ? QImage()
-        : m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage buttonPainted = m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const auto showButtonAgain = [this] {
+        m_cmdSave->setEnabled(true);
+        m_cmdSave->show();
+        formResize();
+        letEventsRun();
+        m_snapshotRunning = false;
+    };
     m_cmdSave->hide();
     formResize();
     letEventsRun();
     // Esc handled just now has stopped the sequence: no snapshot after it.
     if (sequence && !m_captureTimer->isActive()) {
-        m_cmdSave->show();
-        formResize();
-        letEventsRun();
-        m_snapshotRunning = false;
+        showButtonAgain();
         return;
     }
     waitUntilUncovered(buttonArea, buttonPainted);
@@ -727,13 +729,9 @@ void MainWindow::runSnapshot(bool sequence)
             sequenceCaption(m_place.name.toStdString(), written ? written : number.value_or(0))));
     else
         setWindowTitle(m_place.name);
-    m_cmdSave->setEnabled(true);
-    m_cmdSave->show();
-    formResize();
-    letEventsRun();
+    showButtonAgain();
     m_saver->timings().restore = (clock.nsecsElapsed() - restoreStart) / 1000;
     m_saver->timings().total = clock.nsecsElapsed() / 1000;
-    m_snapshotRunning = false;
 }
 
 void MainWindow::waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted)
@@ -784,11 +782,6 @@ void MainWindow::startSequence(std::int32_t milliseconds)
 {
     m_captureTimer->setInterval(milliseconds);
     m_captureTimer->start();
-}
-
-bool MainWindow::sequenceRunning() const
-{
-    return m_captureTimer->isActive();
 }
 
 const SnapshotTimings &MainWindow::lastSnapshotTimings() const

@@ -52,7 +52,6 @@ public:
 
     // Starts the capture sequence as the menu does once the interval is read.
     void startSequence(std::int32_t milliseconds);
-    [[nodiscard]] bool sequenceRunning() const;
     // Esc: the sequence stops and the caption shows the program name.
     void stopCaptureSequence();
     // Stage times of the last snapshot, for the benchmark.
@@ -73,30 +72,12 @@ private:
     void setOuterHeight(int height) override;
     int twipsPerPixelX() const override;
     int twipsPerPixelY() const override;
-    std::int32_t pixels() const override
-    {
-        return m_state.pixels;
-    }
-    void setPixels(std::int32_t pixels) override
-    {
-        m_state.pixels = pixels;
-    }
-    void relayout() override
-    {
-        formResize();
-    }
-    void stopSequence() override
-    {
-        stopCaptureSequence();
-    }
-    void takeSnapshot() override
-    {
-        cmdSaveClick();
-    }
-    void openHelp() override
-    {
-        mPopHelpClick();
-    }
+    std::int32_t pixels() const override { return m_state.pixels; }
+    void setPixels(std::int32_t pixels) override { m_state.pixels = pixels; }
+    void relayout() override { formResize(); }
+    void stopSequence() override { stopCaptureSequence(); }
+    void takeSnapshot() override { cmdSaveClick(); }
+    void openHelp() override { mPopHelpClick(); }
 
     void buildMenu();
     void cmdSaveMouseDown(Qt::MouseButton button, const QPoint &pointer);

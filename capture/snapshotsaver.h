@@ -44,10 +44,7 @@ public:
 
     void playClick();
 
-    [[nodiscard]] SnapshotTimings &timings()
-    {
-        return m_timings;
-    }
+    [[nodiscard]] SnapshotTimings &timings() { return m_timings; }
 
 private:
     using WriteFunction = int (*)(const char *, int, int);

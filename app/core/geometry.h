@@ -13,14 +13,8 @@ struct PixelRect {
     {
         return x >= left && x < right && y >= top && y < bottom;
     }
-    [[nodiscard]] int width() const
-    {
-        return right - left;
-    }
-    [[nodiscard]] int height() const
-    {
-        return bottom - top;
-    }
+    [[nodiscard]] int width() const { return right - left; }
+    [[nodiscard]] int height() const { return bottom - top; }
     friend bool operator==(const PixelRect &, const PixelRect &) = default;
 };
 

@@ -15,14 +15,4 @@ std::string programNameFromFile(const std::string &fileName)
     return name;
 }
 
-std::string settingsPath(const std::string &programDir, const std::string &programName)
-{
-    return (std::filesystem::path(programDir) / (programName + ".ini")).string();
-}
-
-std::string imagesFolder(const std::string &programDir)
-{
-    return (std::filesystem::path(programDir) / "Images").string();
-}
-
 } // namespace zx

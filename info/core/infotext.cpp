@@ -71,9 +71,4 @@ int centredOrigin(double screenSize, double windowSize)
     return saturateToInt32(std::trunc(difference / 2.0));
 }
 
-int outerSizeForInside(int outerSize, int insideSize, int pictureSize)
-{
-    return outerSize - insideSize + pictureSize;
-}
-
 } // namespace zx

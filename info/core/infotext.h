@@ -23,7 +23,4 @@ inline constexpr const char *WebSite = "https://zentrolux.example.org/";
 // rounded to whole twips, then halved with the remainder dropped.
 [[nodiscard]] int centredOrigin(double screenSize, double windowSize);
 
-// Outer size that makes the inside exactly as large as a picture.
-[[nodiscard]] int outerSizeForInside(int outerSize, int insideSize, int pictureSize);
-
 } // namespace zx

@@ -11,8 +11,6 @@ TEST(ProgramInfo, NameAndFilesFollowTheProgramFile)
     EXPECT_EQ(zx::programNameFromFile("/opt/zx/StarCross"), "StarCross");
     EXPECT_EQ(zx::programNameFromFile("/opt/z.x/guide.v2.bin"), "guide.v2");
     EXPECT_EQ(zx::programNameFromFile("/opt/zx/.hidden"), ".hidden");
-    EXPECT_EQ(zx::settingsPath("/opt/zx", "StarCross"), "/opt/zx/StarCross.ini");
-    EXPECT_EQ(zx::imagesFolder("/opt/zx"), "/opt/zx/Images");
 }
 
 } // namespace

@@ -55,14 +55,13 @@ TEST(InfoText, TitlesCarryTheVersion)
     EXPECT_EQ(zx::aboutTitle(), "Zentrolux V1.0.20");
 }
 
-TEST(InfoText, CentringAndSizing)
+TEST(InfoText, Centring)
 {
     EXPECT_EQ(zx::centredOrigin(19200, 7500), 5850);
     EXPECT_EQ(zx::centredOrigin(19200, 7501), 5849); // remainder dropped
     EXPECT_EQ(zx::centredOrigin(100, 103), -1); // toward zero
     EXPECT_EQ(zx::centredOrigin(100, 102.5), -1); // -2.5 rounds to -2 first
     EXPECT_EQ(zx::centredOrigin(100, 96.5), 2); // 3.5 rounds to 4
-    EXPECT_EQ(zx::outerSizeForInside(6000, 5700, 5925), 6225);
 }
 
 } // namespace

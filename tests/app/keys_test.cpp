@@ -19,57 +19,22 @@ public:
     int geometryCalls = 0;
     std::vector<std::string> actions;
 
-    TwipsRect outerBounds() const override
-    {
-        return bounds;
-    }
+    TwipsRect outerBounds() const override { return bounds; }
     void setOuterBounds(const TwipsRect &r) override
     {
         bounds = r;
         ++geometryCalls;
     }
-    void setOuterWidth(int w) override
-    {
-        bounds.width = w;
-        ++geometryCalls;
-    }
-    void setOuterHeight(int h) override
-    {
-        bounds.height = h;
-        ++geometryCalls;
-    }
-    int twipsPerPixelX() const override
-    {
-        return 15;
-    }
-    int twipsPerPixelY() const override
-    {
-        return 12;
-    } // distinct per axis on purpose
-    std::int32_t pixels() const override
-    {
-        return gap;
-    }
-    void setPixels(std::int32_t p) override
-    {
-        gap = p;
-    }
-    void relayout() override
-    {
-        ++relayouts;
-    }
-    void stopSequence() override
-    {
-        actions.push_back("stop");
-    }
-    void takeSnapshot() override
-    {
-        actions.push_back("snapshot");
-    }
-    void openHelp() override
-    {
-        actions.push_back("help");
-    }
+    void setOuterWidth(int w) override { setOuterBounds({ bounds.left, bounds.top, w, bounds.height }); }
+    void setOuterHeight(int h) override { setOuterBounds({ bounds.left, bounds.top, bounds.width, h }); }
+    int twipsPerPixelX() const override { return 15; }
+    int twipsPerPixelY() const override { return 12; } // distinct per axis on purpose
+    std::int32_t pixels() const override { return gap; }
+    void setPixels(std::int32_t p) override { gap = p; }
+    void relayout() override { ++relayouts; }
+    void stopSequence() override { actions.push_back("stop"); }
+    void takeSnapshot() override { actions.push_back("snapshot"); }
+    void openHelp() override { actions.push_back("help"); }
 };
 
 TEST(Keys, ShiftSquaresThenSizesByOnePixelPerAxis)
@@ -91,13 +56,11 @@ TEST(Keys, ShiftSquaresThenSizesByOnePixelPerAxis)
 
 TEST(Keys, EveryArrowRow)
 {
-    struct Row {
-        int key;
-        int mask;
-        TwipsRect expected;
-    };
     const TwipsRect start { 1500, 3000, 3000, 3000 };
-    const Row rows[] = {
+    const struct {
+        int key, mask;
+        TwipsRect expected;
+    } rows[] = {
         { vk::Left, 1, { 1500, 3000, 2985, 2988 } },
         { vk::Left, 2, { 1485, 3000, 3000, 3000 } },
         { vk::Left, 4, { 1500, 3000, 2985, 3000 } },
@@ -128,12 +91,10 @@ TEST(Keys, EveryArrowRow)
 
 TEST(Keys, PlusAndMinusClampOneSideAndAlwaysRelayout)
 {
-    struct Row {
+    const struct {
         int key;
-        std::int32_t before;
-        std::int32_t after;
-    };
-    const Row rows[] = {
+        std::int32_t before, after;
+    } rows[] = {
         { vk::KeypadPlus, 4, 5 },
         { vk::PlusEquals, 49, 50 },
         { vk::PlusEquals, 50, 50 },

@@ -19,10 +19,7 @@ protected:
         m_dir = fs::temp_directory_path() / ("zx-names-" + std::to_string(rd()));
         fs::create_directories(m_dir);
     }
-    void TearDown() override
-    {
-        fs::remove_all(m_dir);
-    }
+    void TearDown() override { fs::remove_all(m_dir); }
 
     void touch(std::initializer_list<const char *> names)
     {
@@ -58,18 +55,15 @@ TEST_F(ImagesFolder, NextNumberScansTheFolder)
     touch({ "CAP0001.jpg", "CAP0007.jpg", "CAP0300.jpeg", "XCAP0500.jpg", ".CAP0900.jpg" });
     fs::create_directory(m_dir / "CAP0800.jpg"); // a folder is not a snapshot
     EXPECT_EQ(zx::nextSnapshotNumber(m_dir), 8); // gaps are not filled
-}
 
-TEST_F(ImagesFolder, NumbersKeepRisingPastFourDigits)
-{
+    // Past CAP9999.jpg the numbers keep rising, and run out rather than wrap.
+    reset();
     touch({ "CAP9999.jpg" });
     const auto n = zx::nextSnapshotNumber(m_dir);
     ASSERT_EQ(n, 10000);
     EXPECT_EQ(zx::snapshotFileName(*n), "CAP10000.jpg");
     touch({ "CAP10000.jpg" });
     EXPECT_EQ(zx::nextSnapshotNumber(m_dir), 10001);
-
-    // Numbers run out rather than wrap around to an existing name.
     touch({ "CAP2147483647.jpg" });
     EXPECT_FALSE(zx::nextSnapshotNumber(m_dir).has_value());
 }

@@ -20,40 +20,19 @@ public:
     void setIniLines(INIlines vNewValue);
 
     // When true, saveFile writes key names upper-cased.
-    [[nodiscard]] bool ucaseSection() const
-    {
-        return m_ucaseSection;
-    }
+    [[nodiscard]] bool ucaseSection() const { return m_ucaseSection; }
     // The historical name of the setter; setUcaseSection is the same.
-    void setUcaseSecton(bool vNewValue)
-    {
-        m_ucaseSection = vNewValue;
-    }
-    void setUcaseSection(bool vNewValue)
-    {
-        m_ucaseSection = vNewValue;
-    }
+    void setUcaseSecton(bool vNewValue) { m_ucaseSection = vNewValue; }
+    void setUcaseSection(bool vNewValue) { m_ucaseSection = vNewValue; }
 
     // Blanks written before each key name; a negative count writes none.
-    [[nodiscard]] std::int32_t leadingSpaces() const
-    {
-        return m_leadingSpaces;
-    }
-    void setLeadingSpaces(std::int32_t vNewValue)
-    {
-        m_leadingSpaces = vNewValue;
-    }
+    [[nodiscard]] std::int32_t leadingSpaces() const { return m_leadingSpaces; }
+    void setLeadingSpaces(std::int32_t vNewValue) { m_leadingSpaces = vNewValue; }
 
     // 1-based column of the "=" of a key line (reached by padding, never by
     // cutting the key). Padding stops at column maxColumn.
-    [[nodiscard]] std::int32_t equalPos() const
-    {
-        return m_equalPos;
-    }
-    void setEqualPos(std::int32_t vNewValue)
-    {
-        m_equalPos = vNewValue;
-    }
+    [[nodiscard]] std::int32_t equalPos() const { return m_equalPos; }
+    void setEqualPos(std::int32_t vNewValue) { m_equalPos = vNewValue; }
 
     // Padding (leading blanks and blanks before "=") never takes a line past this column.
     static constexpr std::int32_t maxColumn = 32767;

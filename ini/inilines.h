@@ -32,22 +32,10 @@ public:
     void remove(std::int32_t vntIndexKey);
 
     // The enumerator: entries in list order.
-    iterator begin()
-    {
-        return m_lines.begin();
-    }
-    iterator end()
-    {
-        return m_lines.end();
-    }
-    [[nodiscard]] const_iterator begin() const
-    {
-        return m_lines.begin();
-    }
-    [[nodiscard]] const_iterator end() const
-    {
-        return m_lines.end();
-    }
+    iterator begin() { return m_lines.begin(); }
+    iterator end() { return m_lines.end(); }
+    [[nodiscard]] const_iterator begin() const { return m_lines.begin(); }
+    [[nodiscard]] const_iterator end() const { return m_lines.end(); }
 
 private:
     [[nodiscard]] std::size_t checkedIndex(std::int32_t vntIndexKey) const;

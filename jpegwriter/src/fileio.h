@@ -18,10 +18,7 @@ public:
     {
     }
 
-    [[nodiscard]] std::span<const std::uint8_t> bytes() const
-    {
-        return { m_data.get(), m_size };
-    }
+    [[nodiscard]] std::span<const std::uint8_t> bytes() const { return { m_data.get(), m_size }; }
 
 private:
     std::unique_ptr<std::uint8_t[]> m_data;

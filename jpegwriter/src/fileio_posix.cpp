@@ -26,10 +26,7 @@ public:
             ::close(m_fd);
     }
 
-    [[nodiscard]] int get() const
-    {
-        return m_fd;
-    }
+    [[nodiscard]] int get() const { return m_fd; }
 
     // Closing can report a write that failed late (full disk on a network share).
     [[nodiscard]] bool close()

@@ -41,10 +41,7 @@ public:
             CloseHandle(m_handle);
     }
 
-    [[nodiscard]] HANDLE get() const
-    {
-        return m_handle;
-    }
+    [[nodiscard]] HANDLE get() const { return m_handle; }
 
     [[nodiscard]] bool close()
     {

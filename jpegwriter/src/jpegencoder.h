@@ -15,10 +15,7 @@ class EncodedJpeg {
 public:
     EncodedJpeg(unsigned char *data, unsigned long size);
 
-    [[nodiscard]] std::span<const std::uint8_t> bytes() const
-    {
-        return { m_data.get(), m_size };
-    }
+    [[nodiscard]] std::span<const std::uint8_t> bytes() const { return { m_data.get(), m_size }; }
 
 private:
     struct Free {

@@ -12,19 +12,13 @@ zx::ShapeInput window(int insideW, int insideH, int side, int top, int pixels, b
     bool button = true, bool splash = false)
 {
     zx::LayoutInput li;
-    li.window.insideWidth = insideW * Tpp;
-    li.window.insideHeight = insideH * Tpp;
-    li.window.outerWidth = (insideW + 2 * side) * Tpp;
-    li.window.outerHeight = (insideH + top + side) * Tpp;
+    li.window = { double((insideW + 2 * side) * Tpp), double((insideH + top + side) * Tpp),
+        double(insideW * Tpp), double(insideH * Tpp), Tpp, Tpp };
     li.pixels = pixels;
     const auto layout = zx::computeLayout(li);
 
     zx::ShapeInput in;
-    in.window.outerWidth = li.window.outerWidth;
-    in.window.outerHeight = li.window.outerHeight;
-    in.window.insideWidth = li.window.insideWidth;
-    in.window.insideHeight = li.window.insideHeight;
-    in.window.tppX = in.window.tppY = Tpp;
+    in.window = li.window;
     using K = zx::ShapeControl::Kind;
     zx::ShapeControl pic { K::Box, splash, true, 0, 0, layout.picWidth, layout.picHeight, {}, 1 };
     zx::ShapeControl timer { K::Timer, true, true, 0, 0, 0, 0, {}, 1 };

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QRect>
+#include <QRegion>
+
+#include <memory>
+
+class QWidget;
+
+namespace zx {
+
+// A top-level window as the window system reports it now, in screen pixels:
+// after the window manager has placed, constrained or moved it.
+struct WindowPlace {
+    QRect outer; // frame and title bar included
+    QRect inside; // the client area
+
+    [[nodiscard]] QMargins frame() const
+    {
+        return { inside.left() - outer.left(), inside.top() - outer.top(), outer.right() - inside.right(),
+            outer.bottom() - inside.bottom() };
+    }
+};
+
+// What the crosshair window needs of the window system beyond what Qt's
+// widgets offer. One implementation per window system; makeWindowSystem()
+// picks the one for the running session.
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // Where the window really is now; never what was last asked for.
+    [[nodiscard]] virtual WindowPlace place(const QWidget &window) const = 0;
+
+    // Asks for new outer bounds and waits until the window manager has
+    // answered, so that the next place() sees the outcome, whatever it is.
+    virtual void requestPlace(QWidget &window, const QRect &outer) = 0;
+
+    // The parts of the inside (widget coordinates) that show and take clicks;
+    // the rest shows and passes clicks to what lies below. May be empty.
+    virtual void setShape(QWidget &window, const QRegion &opaque) = 0;
+
+    // Waits until the display has carried out every request sent so far.
+    virtual void sync() = 0;
+};
+
+[[nodiscard]] std::unique_ptr<WindowSystem> makeWindowSystem();
+
+} // namespace zx

@@ -1,0 +1,164 @@
+// The crosshair window on an X11 display (also under XWayland): its real
+// place read from the server, requests that wait for the window manager's
+// answer, and shapes for drawing and for input.
+#include "windowsystem_backends.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QThread>
+#include <QWidget>
+#include <QWindow>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace zx {
+
+namespace {
+
+// How long a move or resize may take the window manager; it runs out only
+// when the request is refused outright.
+constexpr int AnswerTimeoutMilliseconds = 100;
+constexpr int PollMicroseconds = 500;
+constexpr int SteadyReads = 3;
+
+template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+template <typename Reply> ReplyPtr<Reply> own(Reply *reply)
+{
+    return ReplyPtr<Reply>(reply, &std::free);
+}
+
+class X11WindowSystem final : public WindowSystem {
+public:
+    explicit X11WindowSystem(xcb_connection_t *connection)
+        : m_connection(connection)
+        , m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
+        , m_frameExtents(atom("_NET_FRAME_EXTENTS"))
+    {
+    }
+
+    WindowPlace place(const QWidget &window) const override
+    {
+        const xcb_window_t id = nativeId(window);
+        auto geometry
+            = own(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), nullptr));
+        auto origin = own(xcb_translate_coordinates_reply(
+            m_connection, xcb_translate_coordinates(m_connection, id, m_root, 0, 0), nullptr));
+        if (!geometry || !origin)
+            return { window.frameGeometry(), window.geometry() };
+        const QRect inside(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+        return { inside.marginsAdded(frameExtents(id)), inside };
+    }
+
+    void requestPlace(QWidget &window, const QRect &outer) override
+    {
+        QWindow *handle = window.windowHandle();
+        const WindowPlace before = place(window);
+        if (handle == nullptr || before.outer == outer)
+            return;
+        QRect inside = outer.marginsRemoved(before.frame());
+        inside.setSize(inside.size().expandedTo(QSize(1, 1)));
+        // Through QWindow, not QWidget: the widget remembers what it asked for
+        // and skips a request that equals it, even when the window manager
+        // put the window elsewhere.
+        handle->setGeometry(inside);
+        xcb_flush(m_connection);
+        // The window manager decides where the window goes. Ask the server,
+        // without running the event loop: keys that come meanwhile must wait
+        // their turn, or they would be read with the modifiers of later ones.
+        QElapsedTimer clock;
+        clock.start();
+        QRect last = before.outer;
+        int steady = 0;
+        while (clock.elapsed() < AnswerTimeoutMilliseconds) {
+            const QRect now = place(window).outer;
+            if (now == outer)
+                break;
+            // Put somewhere else (a constrained place) and staying there.
+            steady = now != before.outer && now == last ? steady + 1 : 0;
+            if (steady >= SteadyReads)
+                break;
+            last = now;
+            QThread::usleep(PollMicroseconds);
+        }
+    }
+
+    void setShape(QWidget &window, const QRegion &opaque) override
+    {
+        const xcb_window_t id = nativeId(window);
+        std::vector<xcb_rectangle_t> rects;
+        for (const QRect &r : opaque) {
+            rects.push_back({ static_cast<int16_t>(r.x()), static_cast<int16_t>(r.y()),
+                static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height()) });
+        }
+        // Qt keeps its own copy of the visible part for painting; an empty
+        // region means "no mask" to it, so that case is X's alone.
+        if (!opaque.isEmpty())
+            window.setMask(opaque);
+        // The input shape gets the same holes: X intersects the two shapes,
+        // but some compositors look at the input shape alone.
+        for (const xcb_shape_kind_t kind : { XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT }) {
+            xcb_shape_rectangles(m_connection, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
+                static_cast<uint32_t>(rects.size()), rects.data());
+        }
+        xcb_flush(m_connection);
+    }
+
+    void sync() override
+    {
+        // Any request with a reply is a round trip: the server has handled
+        // all earlier requests once the reply arrives.
+        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    }
+
+private:
+    // The window's native handle as it is now: the widget's own record of it
+    // can outlive a native window that Qt has since re-created.
+    static xcb_window_t nativeId(const QWidget &window)
+    {
+        const QWindow *handle = window.windowHandle();
+        return static_cast<xcb_window_t>(handle != nullptr ? handle->winId() : window.winId());
+    }
+
+    xcb_atom_t atom(const char *name) const
+    {
+        auto reply = own(xcb_intern_atom_reply(m_connection,
+            xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(strlen(name)), name), nullptr));
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
+    // The frame the window manager put around the window; none before it
+    // has framed it, or without one.
+    QMargins frameExtents(xcb_window_t id) const
+    {
+        auto reply = own(xcb_get_property_reply(m_connection,
+            xcb_get_property(m_connection, 0, id, m_frameExtents, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
+            return {};
+        const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+        // left, right, top, bottom
+        return { int(v[0]), int(v[2]), int(v[1]), int(v[3]) };
+    }
+
+    xcb_connection_t *m_connection;
+    xcb_window_t m_root;
+    xcb_atom_t m_frameExtents;
+};
+
+} // namespace
+
+std::unique_ptr<WindowSystem> makeX11WindowSystem()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 == nullptr || x11->connection() == nullptr)
+        return nullptr;
+    return std::make_unique<X11WindowSystem>(x11->connection());
+}
+
+} // namespace zx

@@ -36,6 +36,10 @@ std::unique_ptr<QLockFile> lockInstance(const QString &programName)
 
 int main(int argc, char *argv[])
 {
+    // The crosshair, the keys and the snapshots count in screen pixels; with
+    // Qt's scaling a "pixel" would be two, or one and a half, of them. Text
+    // still follows the screen's dots per inch.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication app(argc, argv);
     const QFileInfo self(QCoreApplication::applicationFilePath());
     const zx::ProgramPlace place {

@@ -119,9 +119,14 @@ MainWindow::MainWindow(ProgramPlace place)
 
     m_cmdSave = new QToolButton(this);
     m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    m_cmdSave->setIcon(QIcon(QStringLiteral(":/zentrolux/camera.png")));
-    m_cmdSave->setIconSize(QSize(CameraPicturePixels, CameraPicturePixels));
-    m_cmdSave->setFixedSize(CameraButtonPixels, CameraButtonPixels);
+    // Sized in twips, so it keeps its size on the desk on a screen of any density.
+    const QSize picture(toInt32Rounded(double(CameraPictureTwips) / twipsPerPixelX()),
+        toInt32Rounded(double(CameraPictureTwips) / twipsPerPixelY()));
+    m_cmdSave->setIcon(QPixmap(QStringLiteral(":/zentrolux/camera.png"))
+                           .scaled(picture, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    m_cmdSave->setIconSize(picture);
+    m_cmdSave->setFixedSize(toInt32Rounded(double(CameraButtonTwips) / twipsPerPixelX()),
+        toInt32Rounded(double(CameraButtonTwips) / twipsPerPixelY()));
     m_cmdSave->setToolTip(QStringLiteral("Click to save image to file, or Right-Click for options"));
     m_cmdSave->setAutoFillBackground(true);
     // The window takes the keys; a focused button would turn Space into a

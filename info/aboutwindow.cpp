@@ -1,6 +1,7 @@
 #include "aboutwindow.h"
 
 #include "infotext.h"
+#include "numbers.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -14,6 +15,7 @@ namespace zx {
 namespace {
 
 constexpr QPoint HandHotSpot(12, 1);
+constexpr int ArtworkTwipsPerPixel = 15; // the artwork is drawn for 96 dpi
 
 } // namespace
 
@@ -33,7 +35,7 @@ AboutWindow::AboutWindow(QWidget *owner)
         = owner != nullptr && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         const QSize frame = owner != nullptr ? owner->frameGeometry().size() - owner->size() : QSize();
-        // Centred in whole pixels; twips would give the same, a pixel being 15 twips.
+        // Centred in whole pixels; twips would give the same, a pixel being whole twips.
         const int left = centredOrigin(area.width(), inside.width() + frame.width());
         const int top = centredOrigin(area.height(), inside.height() + frame.height());
         move(area.x() + left, area.y() + top);

@@ -24,7 +24,7 @@ inline constexpr int DesignInsideLeft = 3450;
 inline constexpr int DesignInsideTop = 2340;
 
 inline constexpr int SplashMilliseconds = 3000;
-inline constexpr int CameraButtonPixels = 25;
-inline constexpr int CameraPicturePixels = 17;
+inline constexpr int CameraButtonTwips = 375; // 25 pixels at 96 dpi
+inline constexpr int CameraPictureTwips = 255; // the 17-pixel camera picture at 96 dpi
 
 } // namespace zx

@@ -4,11 +4,12 @@
 #include "helpwindow.h"
 #include "keymap.h"
 #include "numbers.h"
-#include "platform.h"
+#include "placement.h"
 #include "settings.h"
 #include "shape.h"
 #include "snapshotnames.h"
 #include "snapshotsaver.h"
+#include "windowsystem.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -136,6 +137,7 @@ MainWindow::MainWindow(ProgramPlace place)
     connect(m_cmdSave, &QToolButton::clicked, this, &MainWindow::cmdSaveClick);
 
     buildMenu();
+    m_windowSystem = makeWindowSystem();
     m_saver = new SnapshotSaver(m_place.directory);
     qApp->installEventFilter(this);
 
@@ -243,7 +245,7 @@ void MainWindow::waitForFrame()
     // remembered bounds must include that frame.
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 500 && frameGeometry().size() == size()) {
+    while (clock.elapsed() < 500 && m_windowSystem->place(*this).frame().isNull()) {
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         QThread::msleep(2);
     }
@@ -258,6 +260,7 @@ void MainWindow::formLoad()
     setWindowTitle(m_place.name);
     QDir::setCurrent(m_place.directory);
 
+    m_loading = true;
     m_splashing = true;
     formActivate();
     show();
@@ -284,6 +287,9 @@ void MainWindow::formLoad()
     pauseWithoutInput(SplashMilliseconds);
     m_splashing = false;
     m_pic->hide();
+    // The inside turns see-through at once: placing the window below lets
+    // events run, and the picture must not give way to a plain red inside.
+    formActivate();
     placeOuter(toInt32Rounded(double(m_state.formLeft) / twipsPerPixelX()),
         toInt32Rounded(double(m_state.formTop) / twipsPerPixelY()),
         toInt32Rounded(double(m_state.formWidth) / twipsPerPixelX()),
@@ -291,12 +297,28 @@ void MainWindow::formLoad()
     formResize();
     repaint();
     setQuality(m_state.quality);
+    m_loading = false;
+    closeIfAsked();
+}
+
+void MainWindow::closeIfAsked()
+{
+    if (m_closePending && !m_loading && !m_snapshotRunning) {
+        m_closePending = false;
+        close();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // The splash takes no input, the close box included.
-    if (m_splashing) {
+    // A close request (the close box, a termination signal) that comes while
+    // the program starts or while a snapshot runs, at its pauses or under its
+    // message box, is kept and carried out as soon as that is over, so that
+    // the settings are written and no sequence outlives it.
+    if (m_loading || m_snapshotRunning) {
+        m_closePending = true;
+        if (m_snapshotRunning)
+            stopCaptureSequence();
         event->ignore();
         return;
     }
@@ -310,22 +332,32 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::keepReachable(const TwipsRect &designBounds)
 {
-    // Stored bounds are used as they are, unless they would put the whole
-    // window off every screen (a monitor since removed, a mistyped number):
-    // then it opens at the design place, keeping its stored size.
-    const QScreen *s = screen();
-    if (s == nullptr)
-        return;
+    // Stored bounds are used as they are while the window fits its screen and
+    // shows its camera button; a hand-edited or stale file cannot open it
+    // off every screen, larger than the screen or too small to reach the menu.
     const int tppX = twipsPerPixelX();
     const int tppY = twipsPerPixelY();
-    const QRect stored(toInt32Rounded(double(m_state.formLeft) / tppX),
-        toInt32Rounded(double(m_state.formTop) / tppY),
-        std::clamp(toInt32Rounded(double(m_state.formWidth) / tppX), 1, MaxWindowPixels),
-        std::clamp(toInt32Rounded(double(m_state.formHeight) / tppY), 1, MaxWindowPixels));
-    if (s->virtualGeometry().intersects(stored))
-        return;
-    m_state.formLeft = designBounds.left;
-    m_state.formTop = designBounds.top;
+    StoredPlacement in;
+    in.left = double(m_state.formLeft) / tppX;
+    in.top = double(m_state.formTop) / tppY;
+    in.width = double(m_state.formWidth) / tppX;
+    in.height = double(m_state.formHeight) / tppY;
+    for (const QScreen *s : QGuiApplication::screens()) {
+        const QRect g = s->geometry();
+        in.screens.push_back({ g.left(), g.top(), g.left() + g.width(), g.top() + g.height() });
+    }
+    const QMargins frame = frameMargins();
+    in.frame = { frame.left(), frame.top(), frame.right(), frame.bottom() };
+    in.buttonSize = m_cmdSave->width();
+    in.designPlace = { toInt32Rounded(double(designBounds.left) / tppX),
+        toInt32Rounded(double(designBounds.top) / tppY) };
+    const PixelRect placed = placeStoredBounds(in);
+    // Bounds that were usable stay exactly as stored, to the twip.
+    if (placed.left != toInt32Rounded(in.left) || placed.top != toInt32Rounded(in.top)
+        || placed.width() != toInt32Rounded(in.width) || placed.height() != toInt32Rounded(in.height)) {
+        rememberBounds(
+            { placed.left * tppX, placed.top * tppY, placed.width() * tppX, placed.height() * tppY });
+    }
 }
 
 void MainWindow::formQueryUnload()
@@ -415,9 +447,9 @@ WindowTwips MainWindow::windowTwips() const
 {
     const int tppX = twipsPerPixelX();
     const int tppY = twipsPerPixelY();
-    const QRect outer = frameGeometry();
-    return { double(outer.width()) * tppX, double(outer.height()) * tppY, double(width()) * tppX,
-        double(height()) * tppY, tppX, tppY };
+    const WindowPlace now = m_windowSystem->place(*this);
+    return { double(now.outer.width()) * tppX, double(now.outer.height()) * tppY,
+        double(now.inside.width()) * tppX, double(now.inside.height()) * tppY, tppX, tppY };
 }
 
 void MainWindow::formResize()
@@ -499,13 +531,8 @@ void MainWindow::formActivate()
     }
     // The window manager draws the frame; only the inside is ours to shape.
     region.translate(-shape.frameLeft, -shape.frameTop);
-    region &= rect();
-    if (!region.isEmpty()) {
-        setMask(region);
-    } else if (!isVisible() || !platform::setEmptyShape(windowHandle())) {
-        // An empty mask means no mask to Qt; keep a single corner pixel instead.
-        setMask(QRegion(0, 0, 1, 1));
-    }
+    region &= QRect(0, 0, shape.inside.width(), shape.inside.height());
+    m_windowSystem->setShape(*this, region);
     update();
 }
 
@@ -558,7 +585,8 @@ void MainWindow::mPopHelpClick()
 {
     setTopMost(false);
     {
-        HelpWindow help(frameGeometry().size() - size());
+        const WindowPlace now = m_windowSystem->place(*this);
+        HelpWindow help(now.outer.size() - now.inside.size());
         help.exec();
     }
     setTopMost(true);
@@ -585,6 +613,13 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::KeyPress && !m_splashing) {
         auto *w = qobject_cast<QWidget *>(watched);
+        // Esc on the message of a failed snapshot stops the sequence as Esc
+        // on the window does; OK and Return leave it running.
+        if (m_problemBox && w != nullptr && w->window() == m_problemBox
+            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            stopCaptureSequence();
+            return true;
+        }
         // Every key-down of this window, whichever child has the focus; the
         // application sees it once per widget it passes, so take the first.
         if (w != nullptr && w->window() == this && QApplication::focusWidget() == w) {
@@ -606,14 +641,12 @@ TwipsRect MainWindow::outerBounds() const
 
 QMargins MainWindow::frameMargins() const
 {
-    const QRect f = frameGeometry();
-    const QRect g = geometry();
-    return { g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom() };
+    return m_windowSystem->place(*this).frame();
 }
 
 QRect MainWindow::outerRect() const
 {
-    return frameGeometry();
+    return m_windowSystem->place(*this).outer;
 }
 
 void MainWindow::placeOuter(int leftPx, int topPx, int widthPx, int heightPx)
@@ -621,13 +654,9 @@ void MainWindow::placeOuter(int leftPx, int topPx, int widthPx, int heightPx)
     const QMargins m = frameMargins();
     const int w = std::clamp(widthPx - m.left() - m.right(), 1, MaxWindowPixels);
     const int h = std::clamp(heightPx - m.top() - m.bottom(), 1, MaxWindowPixels);
-    const QRect now = outerRect();
     const int left = std::clamp(leftPx, -MaxWindowOffset, MaxWindowOffset);
     const int top = std::clamp(topPx, -MaxWindowOffset, MaxWindowOffset);
-    if (left != now.x() || top != now.y())
-        move(left, top);
-    if (w != width() || h != height())
-        resize(w, h);
+    m_windowSystem->requestPlace(*this, QRect(left, top, w + m.left() + m.right(), h + m.top() + m.bottom()));
 }
 
 void MainWindow::setOuterBounds(const TwipsRect &r)
@@ -654,6 +683,10 @@ void MainWindow::stopCaptureSequence()
     m_captureTimer->setInterval(0);
     m_captureTimer->stop();
     setWindowTitle(m_place.name);
+    // A failed sequence snapshot's message would otherwise keep the user from
+    // ever stopping a sequence that fails at every tick.
+    if (m_problemBox)
+        m_problemBox->done(QMessageBox::Cancel);
 }
 
 // --- Snapshots --------------------------------------------------------------
@@ -678,7 +711,8 @@ void MainWindow::runSnapshot(bool sequence)
     QElapsedTimer clock;
     clock.start();
 
-    const QRect buttonArea(m_cmdSave->mapToGlobal(QPoint(0, 0)), m_cmdSave->size());
+    const WindowPlace before = m_windowSystem->place(*this);
+    const QRect buttonArea(before.inside.topLeft() + m_cmdSave->pos(), m_cmdSave->size());
     const QImage buttonPainted = m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const auto showButtonAgain = [this] {
         m_cmdSave->setEnabled(true);
@@ -686,6 +720,7 @@ void MainWindow::runSnapshot(bool sequence)
         formResize();
         letEventsRun();
         m_snapshotRunning = false;
+        closeIfAsked();
     };
     m_cmdSave->hide();
     formResize();
@@ -713,19 +748,17 @@ void MainWindow::runSnapshot(bool sequence)
     const auto number = nextSnapshotNumber(QFile::encodeName(folder).toStdString());
     m_cmdSave->setEnabled(false);
 
-    const QRect area = m_popForm->isChecked() ? outerRect() : QRect(mapToGlobal(QPoint(0, 0)), size());
     if (m_popForm->isChecked())
-        platform::syncWithDisplay(); // the new caption is part of the picture
+        m_windowSystem->sync(); // the new caption is part of the picture
+    const WindowPlace grabbed = m_windowSystem->place(*this);
+    const QRect area = m_popForm->isChecked() ? grabbed.outer : grabbed.inside;
     m_lastPicture = m_saver->captureWindow(screen(), area);
 
     std::int64_t written = 0;
     if (number)
         written = m_saver->saveJpeg(m_lastPicture, folder, *number, m_state.quality);
-    if (written == 0) {
-        QMessageBox box(QMessageBox::NoIcon, m_place.name, QStringLiteral("Problem saving snapshot"),
-            QMessageBox::Ok, this);
-        box.exec();
-    }
+    if (written == 0)
+        showSnapshotProblem(QStringLiteral("Problem saving snapshot"));
 
     const qint64 restoreStart = clock.nsecsElapsed();
     // Esc may have stopped the sequence at one of the pauses above; its caption stands.
@@ -739,10 +772,24 @@ void MainWindow::runSnapshot(bool sequence)
     m_saver->timings().total = clock.nsecsElapsed() / 1000;
 }
 
+void MainWindow::showSnapshotProblem(const QString &text)
+{
+    // Not modal: the window still takes Esc and its close request while the
+    // message waits, so a sequence that fails at every tick can be stopped.
+    QMessageBox box(QMessageBox::NoIcon, m_place.name, text, QMessageBox::Ok, this);
+    box.setWindowModality(Qt::NonModal);
+    m_problemBox = &box;
+    QEventLoop loop;
+    connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    box.show();
+    loop.exec();
+    m_problemBox = nullptr;
+}
+
 void MainWindow::waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted)
 {
     // The new shape must be in force before anything below can be seen.
-    platform::syncWithDisplay();
+    m_windowSystem->sync();
     QElapsedTimer clock;
     clock.start();
     QImage previous;
@@ -755,8 +802,11 @@ void MainWindow::waitUntilUncovered(const QRect &buttonArea, const QImage &butto
         if (now != buttonPainted && now == previous)
             return;
         previous = now;
-        pauseWithoutInput(SettlePollMilliseconds);
-        platform::syncWithDisplay();
+        // A plain sleep: the other programs repaint on their own, and keys
+        // held back by a nested event loop would later be read with the
+        // modifiers of the keys that followed them.
+        QThread::msleep(SettlePollMilliseconds);
+        m_windowSystem->sync();
     }
 }
 

@@ -6,8 +6,11 @@
 #include "settings.h"
 
 #include <QImage>
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -19,6 +22,7 @@ namespace zx {
 
 class PictureBox;
 class SnapshotSaver;
+class WindowSystem;
 struct SnapshotTimings;
 
 // Where the program lives and what it is called; taken from the running
@@ -98,6 +102,8 @@ private:
 
     [[nodiscard]] WindowTwips windowTwips() const;
     void runSnapshot(bool sequence);
+    void showSnapshotProblem(const QString &text);
+    void closeIfAsked();
     void waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted);
     // The outer frame on the screen, and placing it, in pixels.
     [[nodiscard]] QMargins frameMargins() const;
@@ -109,9 +115,12 @@ private:
 
     ProgramPlace m_place;
     MainWindowState m_state;
+    bool m_loading = false;
     bool m_splashing = false;
     bool m_snapshotRunning = false;
+    bool m_closePending = false;
     bool m_closed = false;
+    QPointer<QMessageBox> m_problemBox; // the message of a failed snapshot, while it is shown
 
     // Children, in creation order.
     PictureBox *m_pic = nullptr;
@@ -138,6 +147,7 @@ private:
     QAction *m_popSoundOn = nullptr;
     QAction *m_popSoundOff = nullptr;
 
+    std::unique_ptr<WindowSystem> m_windowSystem;
     SnapshotSaver *m_saver = nullptr;
     QImage m_lastPicture; // what the picture box holds after a snapshot
 };

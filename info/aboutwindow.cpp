@@ -27,12 +27,20 @@ AboutWindow::AboutWindow(QWidget *owner)
     setObjectName(QStringLiteral("frmAbout"));
     setModal(true);
     setCursor(QCursor(QPixmap(QStringLiteral(":/zentrolux/hand.png")), HandHotSpot.x(), HandHotSpot.y()));
-    // The inside is exactly the artwork; the frame is the window manager's.
-    const QSize inside = m_artwork.isNull() ? QSize(395, 111) : m_artwork.size();
+    QScreen *screen
+        = owner != nullptr && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    // The inside is exactly the artwork at its size on the desk: its pixels
+    // are those of a 96-dpi screen. The frame is the window manager's.
+    const QSize artwork = m_artwork.isNull() ? QSize(395, 111) : m_artwork.size();
+    const int tppX = twipsPerPixel(screen != nullptr ? screen->logicalDotsPerInchX() : 96.0);
+    const int tppY = twipsPerPixel(screen != nullptr ? screen->logicalDotsPerInchY() : 96.0);
+    const QSize inside(toInt32Rounded(double(artwork.width()) * ArtworkTwipsPerPixel / tppX),
+        toInt32Rounded(double(artwork.height()) * ArtworkTwipsPerPixel / tppY));
     setFixedSize(inside);
+    if (!m_artwork.isNull() && m_artwork.size() != inside)
+        m_artwork = m_artwork.scaled(inside, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
-    if (QScreen *screen
-        = owner != nullptr && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen()) {
+    if (screen != nullptr) {
         const QRect area = screen->geometry();
         const QSize frame = owner != nullptr ? owner->frameGeometry().size() - owner->size() : QSize();
         // Centred in whole pixels; twips would give the same, a pixel being whole twips.

@@ -6,6 +6,7 @@
 #include "settings.h"
 
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 
 #include <optional>
@@ -22,10 +23,15 @@ class SnapshotSaver;
 struct SnapshotTimings;
 
 // Where the program lives and what it is called; taken from the running
-// executable, never from the current directory.
+// executable, never from the current directory. Where it keeps its files
+// follows from that (settings/filelocations.h).
 struct ProgramPlace {
     QString name;
     QString directory;
+    QString settingsFile;
+    QString imagesFolder;
+    bool installed = false; // an installed copy makes its settings and images folders itself
+    QStringList writerFolders; // where the JPEG writer is looked for, in order
 };
 
 // The crosshair window: always on top, see-through except its frame, the

@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include <filesystem>
 #include <memory>
 
+#include "filelocations.h"
 #include "programinfo.h"
 #include "termination.h"
 #include "version.h"
@@ -32,6 +34,32 @@ std::unique_ptr<QLockFile> lockInstance(const QString &programName)
     return std::make_unique<QLockFile>(QString());
 }
 
+QString fromPath(const std::filesystem::path &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+std::filesystem::path toPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// Where this copy keeps its settings and pictures: beside itself, or, when installed, in the
+// user's own folders (the rule is in fileLocations()).
+zx::ProgramPlace placeOf(const QFileInfo &self)
+{
+    const std::string name = zx::programNameFromFile(self.fileName().toStdString());
+    const zx::FolderFacts facts = zx::inspectFolder(toPath(self.absolutePath()), ZX_INSTALL_BINDIR);
+    const zx::UserFolders user { qgetenv("XDG_CONFIG_HOME").toStdString(), toPath(QDir::homePath()),
+        toPath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)) };
+    const zx::FileLocations files = zx::fileLocations(name, facts, user, ZX_WRITER_FROM_BINDIR);
+    zx::ProgramPlace place { QString::fromStdString(name), self.absolutePath(), fromPath(files.settingsFile),
+        fromPath(files.imagesFolder), files.installed, {} };
+    for (const auto &folder : files.writerFolders)
+        place.writerFolders.append(fromPath(folder));
+    return place;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -41,12 +69,11 @@ int main(int argc, char *argv[])
     // still follows the screen's dots per inch.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication app(argc, argv);
-    const QFileInfo self(QCoreApplication::applicationFilePath());
-    const zx::ProgramPlace place {
-        QString::fromStdString(zx::programNameFromFile(self.fileName().toStdString())),
-        self.absolutePath(),
-    };
+    const zx::ProgramPlace place = placeOf(QFileInfo(QCoreApplication::applicationFilePath()));
     QApplication::setApplicationName(place.name);
+    // Lets the desktop match the window to the menu entry of the package.
+    if (place.installed)
+        QGuiApplication::setDesktopFileName(QStringLiteral(ZX_APP_ID));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(zx::version::major)
                                             .arg(zx::version::minor)

@@ -138,7 +138,7 @@ MainWindow::MainWindow(ProgramPlace place)
 
     buildMenu();
     m_windowSystem = makeWindowSystem();
-    m_saver = new SnapshotSaver(m_place.directory);
+    m_saver = new SnapshotSaver(m_place.writerFolders);
     qApp->installEventFilter(this);
 
     // Design size and place, in pixels of the screen the window opens on.
@@ -217,12 +217,12 @@ void MainWindow::buildMenu()
 
 QString MainWindow::settingsFile() const
 {
-    return QDir(m_place.directory).filePath(m_place.name + QStringLiteral(".ini"));
+    return m_place.settingsFile;
 }
 
 QString MainWindow::imagesFolder() const
 {
-    return QDir(m_place.directory).filePath(QStringLiteral("Images"));
+    return m_place.imagesFolder;
 }
 
 int MainWindow::twipsPerPixelX() const
@@ -370,6 +370,8 @@ void MainWindow::formQueryUnload()
 
 void MainWindow::formUnload()
 {
+    if (m_place.installed)
+        QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
     // A folder that refuses the file keeps the old one; nothing to tell.
     (void)writeSettings(QFile::encodeName(settingsFile()).toStdString(), settingsNow());
 }
@@ -745,6 +747,8 @@ void MainWindow::runSnapshot(bool sequence)
         m_saver->playClick();
 
     const QString folder = imagesFolder();
+    if (m_place.installed)
+        QDir().mkpath(folder); // in the user's pictures folder nobody else would make it
     const auto number = nextSnapshotNumber(QFile::encodeName(folder).toStdString());
     m_cmdSave->setEnabled(false);
 

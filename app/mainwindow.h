@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -26,10 +27,15 @@ class WindowSystem;
 struct SnapshotTimings;
 
 // Where the program lives and what it is called; taken from the running
-// executable, never from the current directory.
+// executable, never from the current directory. Where it keeps its files
+// follows from that (settings/filelocations.h).
 struct ProgramPlace {
     QString name;
     QString directory;
+    QString settingsFile;
+    QString imagesFolder;
+    bool installed = false; // an installed copy makes its settings and images folders itself
+    QStringList writerFolders; // where the JPEG writer is looked for, in order
 };
 
 // The crosshair window: always on top, see-through except its frame, the

@@ -114,7 +114,8 @@ int main(int argc, char *argv[])
     QDir(place.path()).mkdir(QStringLiteral("Images"));
     const QString images = place.filePath(QStringLiteral("Images"));
 
-    zx::MainWindow w({ QStringLiteral("ZentroluxBench"), place.path() });
+    zx::MainWindow w({ QStringLiteral("ZentroluxBench"), place.path(),
+        place.filePath(QStringLiteral("ZentroluxBench.ini")), images, false, { place.path() } });
     w.formLoad();
     std::printf("start: resident %ld KiB, peak %ld KiB\n", residentKiB(), peakKiB());
 

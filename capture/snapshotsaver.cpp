@@ -38,8 +38,8 @@ constexpr int MaxNameRetries = 50;
 
 } // namespace
 
-SnapshotSaver::SnapshotSaver(QString programDirectory)
-    : m_programDirectory(std::move(programDirectory))
+SnapshotSaver::SnapshotSaver(QStringList writerFolders)
+    : m_writerFolders(std::move(writerFolders))
 {
 }
 
@@ -49,9 +49,12 @@ SnapshotSaver::WriteFunction SnapshotSaver::writer()
 {
     if (m_write != nullptr)
         return m_write;
-    // The program's own folder first, then the system's library search.
-    for (const QString &candidate :
-        { QDir(m_programDirectory).filePath(writerFileName()), QStringLiteral("Zentrolux") }) {
+    // The given folders first, then the system's library search.
+    QStringList candidates;
+    for (const QString &folder : m_writerFolders)
+        candidates.append(QDir(folder).filePath(writerFileName()));
+    candidates.append(QStringLiteral("Zentrolux"));
+    for (const QString &candidate : candidates) {
         m_library.setFileName(candidate);
         if (!m_library.load())
             continue;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QLibrary>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -28,7 +29,9 @@ struct SnapshotTimings {
 // and the shutter click.
 class SnapshotSaver {
 public:
-    explicit SnapshotSaver(QString programDirectory);
+    // writerFolders: where the companion writer is looked for, in order, before the
+    // system's library search.
+    explicit SnapshotSaver(QStringList writerFolders);
     ~SnapshotSaver();
     SnapshotSaver(const SnapshotSaver &) = delete;
     SnapshotSaver &operator=(const SnapshotSaver &) = delete;
@@ -50,7 +53,7 @@ private:
     using WriteFunction = int (*)(const char *, int, int);
     WriteFunction writer();
 
-    QString m_programDirectory;
+    QStringList m_writerFolders;
     QLibrary m_library;
     WriteFunction m_write = nullptr;
     std::unique_ptr<QSoundEffect> m_click;

@@ -559,6 +559,74 @@ def make_icon(size):
     return cv.to_png()
 
 
+# The desktop's icon at the sizes menus and docks ask for, drawn from one scalable design on a
+# 32-unit square. 16 and 32 pixels keep the window's pixel-drawn icons.
+THEME_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+THEME_SHAPES = (
+    ("disc", 16.0, 16.0, 15.6, (14, 22, 58)),
+    ("ring", 16.0, 16.0, 15.0, 1.2, (74, 96, 160)),
+    ("disc", 6.5, 8.5, 0.6, (160, 178, 228)),
+    ("disc", 24.5, 6.5, 0.6, (160, 178, 228)),
+    ("disc", 25.5, 24.5, 0.6, (160, 178, 228)),
+    ("disc", 7.5, 23.5, 0.6, (160, 178, 228)),
+    ("disc", 15.5, 26.5, 0.6, (160, 178, 228)),
+    ("disc", 15.5, 5.5, 0.6, (160, 178, 228)),
+    ("capsule", 16.0, 12.6, 16.0, 19.4, 0.4, (200, 170, 90)),  # the star's spikes
+    ("capsule", 12.6, 16.0, 19.4, 16.0, 0.4, (200, 170, 90)),
+    ("disc", 16.0, 16.0, 2.0, (255, 244, 190)),
+    ("disc", 16.0, 16.0, 1.2, (255, 255, 255)),
+    # The two pairs of crosshair lines, across the whole square as on the small icons.
+    ("rect", 11.1, 0.0, 0.8, 32.0, (230, 40, 40)),
+    ("rect", 20.1, 0.0, 0.8, 32.0, (230, 40, 40)),
+    ("rect", 0.0, 11.1, 32.0, 0.8, (230, 40, 40)),
+    ("rect", 0.0, 20.1, 32.0, 0.8, (230, 40, 40)),
+)
+
+
+def make_theme_icon(size):
+    scale = size / 32.0
+    cv = Canvas(size, size)
+    for shape in THEME_SHAPES:
+        kind, numbers, color = shape[0], [v * scale for v in shape[1:-1]], rgb(*shape[-1])
+        if kind == "disc":
+            paint_disc(cv, numbers[0], numbers[1], numbers[2], color)
+        elif kind == "ring":
+            paint_ring(cv, numbers[0], numbers[1], numbers[2], max(1.0, numbers[3]), color)
+        elif kind == "capsule":
+            paint_capsule(cv, (numbers[0], numbers[1]), (numbers[2], numbers[3]), max(0.5, numbers[4]), color)
+        else:
+            # Lines snap to whole pixels, at least one wide, so they stay crisp at every size.
+            x0, y0 = round(numbers[0]), round(numbers[1])
+            x1 = x0 + max(1, round(numbers[2]))
+            y1 = y0 + max(1, round(numbers[3]))
+            for y in range(y0, y1):
+                for x in range(x0, x1):
+                    cv.blend(x, y, color, 1.0)
+    return cv.to_png()
+
+
+def theme_svg():
+    def hex_color(c):
+        return "#%02x%02x%02x" % c
+
+    lines = ['<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">']
+    for shape in THEME_SHAPES:
+        kind, v, color = shape[0], shape[1:-1], hex_color(shape[-1])
+        if kind == "disc":
+            lines.append('  <circle cx="%g" cy="%g" r="%g" fill="%s"/>' % (v[0], v[1], v[2], color))
+        elif kind == "ring":
+            lines.append('  <circle cx="%g" cy="%g" r="%g" fill="none" stroke="%s" stroke-width="%g"/>'
+                         % (v[0], v[1], v[2], color, v[3]))
+        elif kind == "capsule":
+            lines.append('  <line x1="%g" y1="%g" x2="%g" y2="%g" stroke="%s" stroke-width="%g" '
+                         'stroke-linecap="round"/>' % (v[0], v[1], v[2], v[3], color, 2 * v[4]))
+        else:
+            lines.append('  <rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>'
+                         % (v[0], v[1], v[2], v[3], color))
+    lines.append("</svg>")
+    return ("\n".join(lines) + "\n").encode()
+
+
 CAMERA = [
     ".................",
     ".................",
@@ -685,7 +753,10 @@ def main(argv):
         "about.png": make_about(),
         "hand.png": make_pixel_art(hand_rows(), {"w": rgb(255, 255, 255), "k": rgb(0, 0, 0)}),
         "click.wav": make_click(),
+        "hicolor.svg": theme_svg(),
     }
+    for size in THEME_SIZES:
+        files["hicolor-%d.png" % size] = {16: icon16, 32: icon32}.get(size) or make_theme_icon(size)
     # Always rewrite, so the build sees the outputs newer than this script.
     for name, data in files.items():
         with open(os.path.join(outdir, name), "wb") as f:

@@ -12,6 +12,8 @@ packages=(
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
     # the writer benchmark and the fuzz targets
     libjpeg-turbo-progs clang libclang-rt-14-dev
+    # the Debian package: dependencies from the binaries, checks of the package and its metadata
+    dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds everything and runs every test: unit and
-# end-to-end tests, the unit tests again under the sanitizers, and the fuzz
-# targets for a bounded time.
+# end-to-end tests, the Debian package (as root; ZX_PACKAGE_TEST=off skips it),
+# the unit tests again under the sanitizers, and the fuzz targets for a bounded
+# time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +12,18 @@ jobs=$(nproc)
 echo "== build and test (default preset)"
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$jobs"
-ctest --preset default -j"$jobs"
+ctest --preset default -j"$jobs" -LE package
+
+echo "== the Debian package: build, lintian, install, run as a new user and as root, remove"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: installing the package needs root"
+elif [ "${ZX_PACKAGE_TEST:-on}" = off ]; then
+    echo "skipped: ZX_PACKAGE_TEST=off"
+else
+    deb=$(bash scripts/package.sh)
+    lintian --fail-on error "$deb"
+    ZX_PACKAGE_E2E=1 ZX_DEB="$deb" ctest --preset default -L package
+fi
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

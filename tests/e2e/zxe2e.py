@@ -17,6 +17,7 @@ import collections
 import ctypes
 import ctypes.util
 import os
+import pwd
 import random
 import re
 import secrets
@@ -255,7 +256,7 @@ def gradient_position(color):
 class Process:
     """A spawned process in its own process group; stdout is collected line by line, stderr goes to a file."""
 
-    def __init__(self, argv, env, cwd, stderr_path, name, pass_fds=(), merge_stdout=False):
+    def __init__(self, argv, env, cwd, stderr_path, name, pass_fds=(), merge_stdout=False, user=None):
         self.argv = list(argv)
         self.name = name
         self.stderr_path = stderr_path
@@ -269,7 +270,7 @@ class Process:
         with open(self.stderr_path, "wb") as err:
             self.proc = subprocess.Popen(prefix + self.argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                                          stdout=err if merge_stdout else subprocess.PIPE, stderr=err,
-                                         start_new_session=True, pass_fds=pass_fds)
+                                         start_new_session=True, pass_fds=pass_fds, **_identity(user))
         self.pid = self.proc.pid
         self._reader = None
         if not merge_stdout:
@@ -629,21 +630,23 @@ class XSession:
 
     # -- processes --------------------------------------------------------------------------------
 
-    def _new_process(self, argv, name, cwd=None, env=None, pass_fds=(), log_name=None):
+    def _new_process(self, argv, name, cwd=None, env=None, pass_fds=(), log_name=None, user=None):
         self._counter += 1
         unique = f"{self._counter:02d}-{name}"
         stderr_path = os.path.join(self.workdir, "logs", log_name or f"{unique}.stderr")
-        return Process(argv, env or self.env, cwd, stderr_path, unique, pass_fds, merge_stdout=bool(log_name))
+        return Process(argv, env or self.env, cwd, stderr_path, unique, pass_fds, merge_stdout=bool(log_name),
+                       user=user)
 
-    def spawn(self, cmd, cwd=None, env=None, name=None):
+    def spawn(self, cmd, cwd=None, env=None, name=None, user=None):
         """Starts cmd (a list) with the session environment (plus env) and returns its Process.
 
-        The session ends it on stop(). cwd defaults to an empty folder of the session.
+        The session ends it on stop(). cwd defaults to an empty folder of the session. A variable given as
+        None in env is removed. With user (a login name; needs root), the process runs as that user: give
+        it a cwd, HOME, XAUTHORITY and XDG_RUNTIME_DIR it may use, since the session's are root's.
         """
-        full_env = dict(self.env)
-        full_env.update(env or {})
+        full_env = {k: v for k, v in {**self.env, **(env or {})}.items() if v is not None}
         process = self._new_process(cmd, name or os.path.basename(cmd[0]), cwd or os.path.join(self.workdir, "cwd"),
-                                    full_env)
+                                    full_env, user=user)
         self._processes.append(process)
         return process
 
@@ -899,6 +902,14 @@ class XSession:
         self.run(["xdotool", "type", "--clearmodifiers", "--file", "-"], input=text)
 
 
+def _identity(user):
+    """Popen's arguments that run a process as user (a login name), with that user's group alone."""
+    if user is None:
+        return {}
+    entry = pwd.getpwnam(user)
+    return {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+
+
 def _read_line(fd, timeout):
     """Reads from fd up to a newline, end of file or the deadline.
 
@@ -1135,10 +1146,12 @@ class E2ETestCase(unittest.TestCase):
                 out.write(content.encode() if isinstance(content, str) else content)
         return folder
 
-    def start_program(self, folder, name=None, args=(), cwd=None, env=None):
-        """Starts folder/name (default the program name) in the session; returns a ProgramHandle."""
+    def start_program(self, folder, name=None, args=(), cwd=None, env=None, user=None):
+        """Starts folder/name (default the program name) in the session; returns a ProgramHandle.
+
+        user: run it as that user (see XSession.spawn)."""
         name = name or self.program_name
-        process = self.session.spawn([os.path.join(folder, name), *args], cwd=cwd, env=env, name=name)
+        process = self.session.spawn([os.path.join(folder, name), *args], cwd=cwd, env=env, name=name, user=user)
         self._spawned.append(process)
         return ProgramHandle(self.session, folder, name, process)
 

@@ -12,13 +12,15 @@ import sys
 import tempfile
 import unittest
 import wave
+import xml.etree.ElementTree as ElementTree
 import zlib
 
 GENERATOR = None
 GENERATED = None
 
+THEME_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 NAMES = ["splash.png", "camera.png", "icon16.png", "icon32.png", "zentrolux.ico", "about.png",
-         "hand.png", "click.wav"]
+         "hand.png", "click.wav", "hicolor.svg"] + ["hicolor-%d.png" % size for size in THEME_SIZES]
 
 
 def generate(outdir):
@@ -90,6 +92,30 @@ class GeneratedResources(unittest.TestCase):
             w, h, _, _, planes, bits, size, offset = struct.unpack("<BBBBHHII", data[6 + 16 * i:22 + 16 * i])
             self.assertEqual((w, h, planes, bits), (side, side, 1, 32))
             self.assertEqual(data[offset:offset + size], self.load("icon%d.png" % side))
+
+    def test_theme_icons(self):
+        for size in THEME_SIZES:
+            with self.subTest(size=size):
+                w, h, rows = read_png(self.load("hicolor-%d.png" % size))
+                self.assertEqual((w, h), (size, size))
+                if size in (16, 32):
+                    self.assertEqual(self.load("hicolor-%d.png" % size), self.load("icon%d.png" % size))
+                    continue
+                # Round: see-through corners inside the square the lines do not cross.
+                self.assertEqual(alpha(rows, 1, 1), 0)
+                self.assertEqual(alpha(rows, size - 2, size - 2), 0)
+                centre = rows[size // 2][4 * (size // 2):4 * (size // 2) + 4]
+                self.assertTrue(all(v > 220 for v in centre), "no star in the middle: %r" % centre)
+                # Two crosshair lines where the window's icon has them (columns 11 and 20 of 32).
+                red = [x for x in range(size) if rows[2][4 * x:4 * x + 4] == b"\xe6\x28\x28\xff"]
+                for unit, line in ((11.5, [x for x in red if x < size / 2]), (20.5, [x for x in red if x > size / 2])):
+                    self.assertTrue(line, "no line near column %g of 32" % unit)
+                    self.assertEqual(line, list(range(line[0], line[-1] + 1)), "a line in pieces")
+                    self.assertAlmostEqual((line[0] + line[-1] + 1) / 2, unit * size / 32, delta=1.0)
+        svg = ElementTree.fromstring(self.load("hicolor.svg"))
+        self.assertEqual(svg.tag, "{http://www.w3.org/2000/svg}svg")
+        self.assertEqual(svg.get("viewBox"), "0 0 32 32")
+        self.assertEqual(len(svg.findall("{http://www.w3.org/2000/svg}rect")), 4, "the four crosshair lines")
 
     def test_hand_hot_spot_is_the_fingertip(self):
         _, _, rows = read_png(self.load("hand.png"))

@@ -6,8 +6,6 @@ extern "C" int DIWriteJpg(const char *path, int quality, int /*option: reserved,
 {
     // Nothing may unwind into a caller that knows only C.
     try {
-        if (quality < 1 || quality > 100)
-            return static_cast<int>(zx::JpgResult::BadQuality);
         const auto bitmapPath = zx::tempBitmapPath();
         if (!bitmapPath)
             return static_cast<int>(zx::JpgResult::BadBitmap);

@@ -4,12 +4,15 @@
 #include "fileio.h"
 #include "jpegencoder.h"
 
+#include <algorithm>
+
 namespace zx {
 
 JpgResult writeJpegFile(const std::string &bitmapPath, const char *target, int quality)
 {
-    if (quality < 1 || quality > 100)
-        return JpgResult::BadQuality;
+    // As JPEG libraries conventionally do, so a hand-edited quality of 0 or
+    // 500 still gives snapshots rather than failing every one of them.
+    quality = std::clamp(quality, 1, 100);
     if (target == nullptr || *target == '\0')
         return JpgResult::CannotWrite;
     const std::string targetPath(target);

@@ -8,6 +8,7 @@
 #include <turbojpeg.h>
 
 #include <filesystem>
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -152,10 +153,40 @@ TEST_F(WriterTest, RefusesBrokenBitmapsWithoutLeavingAFile)
     EXPECT_EQ(entryCount(m_images), 0);
 }
 
-TEST_F(WriterTest, RefusesBadQualityAndUnwritableTargets)
+// The first quantization table of a JPEG file: what the quality chose.
+std::vector<int> firstQuantTable(const std::string &jpeg)
 {
-    EXPECT_EQ(write(m_images / "CAP0001.jpg", 0), JpgResult::BadQuality);
-    EXPECT_EQ(write(m_images / "CAP0001.jpg", 101), JpgResult::BadQuality);
+    const std::size_t marker = jpeg.find("\xff\xdb"sv);
+    // Length (2), then precision and table id (1), then 64 one-byte entries.
+    if (marker == std::string::npos || marker + 5 + 64 > jpeg.size())
+        return {};
+    std::vector<int> table;
+    for (std::size_t i = marker + 5; i < marker + 5 + 64; ++i)
+        table.push_back(static_cast<unsigned char>(jpeg[i]));
+    return table;
+}
+
+TEST_F(WriterTest, QualityOutsideTheRangeIsBroughtIntoIt)
+{
+    // Quality 1 scales every step to the largest a baseline file holds, 100 to the smallest.
+    const std::vector<int> coarsest(64, 255), finest(64, 1);
+    const struct {
+        int quality;
+        const std::vector<int> &table;
+    } cases[] = { { 0, coarsest }, { -5, coarsest }, { INT32_MIN, coarsest }, { 1, coarsest }, { 100, finest },
+        { 101, finest }, { 500, finest }, { INT32_MAX, finest } };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.quality);
+        const fs::path target = m_images / ("q" + std::to_string(++n) + ".jpg");
+        ASSERT_EQ(write(target, c.quality), JpgResult::Written);
+        EXPECT_EQ(firstQuantTable(readFile(target)), c.table);
+        EXPECT_LT(jpegError(target, m_picture), 40.0);
+    }
+}
+
+TEST_F(WriterTest, RefusesUnwritableTargets)
+{
     // Permission bits do not stop root, so "cannot be written" is a parent that is a file.
     writeFile(m_root / "file", "keep");
     EXPECT_EQ(write(m_root / "Missing" / "CAP0001.jpg", 50), JpgResult::CannotWrite);

@@ -19,7 +19,8 @@ extern "C" {
 #endif
 
 // Writes the temporary snapshot bitmap as a JPEG file at `path` (8-bit text:
-// UTF-8 on Linux, the system code page on Windows) with `quality` 1..100.
+// UTF-8 on Linux, the system code page on Windows) with `quality` 1..100; a
+// quality below 1 is taken as 1 and one above 100 as 100.
 // `option` is reserved and should be 0. Returns 1 when the file was written;
 // any other value is a failure (see zx::JpgResult). An existing file is never
 // replaced, and on failure no file is left behind. The temporary bitmap is
@@ -37,7 +38,7 @@ enum class JpgResult : int {
     Written = 1,
     TargetExists = 2, // a file of that name is there already: try another name
     BadBitmap = 3, // the temporary bitmap is missing, unreadable or not one we read
-    BadQuality = 4, // quality outside 1..100
+    // 4 is not used: a quality outside 1..100 is brought into it.
     CannotWrite = 5, // the target folder is missing or refuses the file
 };
 

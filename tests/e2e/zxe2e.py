@@ -350,6 +350,8 @@ class Process:
                 self.proc.wait(grace)
             except subprocess.TimeoutExpired:
                 continue
+        if self.proc.stdin:
+            self.proc.stdin.close()
         # Children left behind in the group (the leader gone) get the same treatment.
         try:
             os.killpg(self.pid, signal.SIGKILL)

@@ -239,9 +239,10 @@ class MutterPointer:
 
 
 class KWinScreenshot:
-    """org.kde.KWin.ScreenShot2.CaptureScreen writes raw pixels into a pipe (KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1)."""
+    """org.kde.KWin.ScreenShot2.CaptureArea writes raw pixels into a pipe (KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1)."""
 
-    def __init__(self):
+    def __init__(self, width, height):
+        self.width, self.height = width, height
         Gio, GLib = self.Gio, self.GLib = _gio()
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 
@@ -253,8 +254,8 @@ class KWinScreenshot:
         os.close(write_end)
         options = {"native-resolution": GLib.Variant("b", True), "include-cursor": GLib.Variant("b", False)}
         result, _ = self.bus.call_with_unix_fd_list_sync(
-            "org.kde.KWin", "/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2", "CaptureScreen",
-            GLib.Variant("(sa{sv}h)", ("", options, index)), None, 0, 10000, fds, None)
+            "org.kde.KWin", "/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2", "CaptureArea",
+            GLib.Variant("(iiuua{sv}h)", (0, 0, self.width, self.height, options, index)), None, 0, 10000, fds, None)
         fds = None
         info = result.unpack()[0]
         data = b""
@@ -283,7 +284,7 @@ class KWinScreenshot:
 
 def run_input(desktop, width, height):
     pointer = {"sway": WlrPointer, "gnome": MutterPointer, "kde": KWinPointer}[desktop](width, height)
-    shooter = KWinScreenshot() if desktop == "kde" else pointer
+    shooter = KWinScreenshot(width, height) if desktop == "kde" else pointer
     print("ready", flush=True)
     for line in sys.stdin:
         words = line.split()

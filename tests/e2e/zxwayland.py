@@ -39,6 +39,7 @@ AGENT = os.path.join(HERE, "wlagent.py")
 SYSTEM_PYTHON = "/usr/bin/python3"  # has python3-gi; the one running the tests may not
 COLOR = (40, 110, 60)  # the native window's colour: nothing else on these screens has it
 START_TIMEOUT = 30.0
+KDE_PORTAL = "/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"
 _CLONE_NEWNET = 0x40000000
 
 _SYSTEM_BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -619,8 +620,9 @@ class KdeSession(WaylandSession):
 
     desktop = "KDE"
     agent_desktop = "kde"
+    frames_x11_windows = False  # KWin leaves shaped X11 windows without a frame
     tools = WaylandSession.tools + ["kwin_wayland", "gdbus", "pipewire", "wireplumber",
-                                    "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-kde"]
+                                    "/usr/libexec/xdg-desktop-portal", KDE_PORTAL]
 
     def _start_desktop(self):
         # The installed binary carries a file capability that cannot be used here: run a plain copy.
@@ -638,7 +640,7 @@ class KdeSession(WaylandSession):
                      ready=lambda p: wait_until(self._kwin_ready, START_TIMEOUT, interval=0.1,
                                                 message="kwin_wayland did not come up"))
         self._wait_xwayland(":0")
-        self.service(["/usr/libexec/xdg-desktop-portal-kde"], "portal-kde", env={"QT_QPA_PLATFORM": "wayland"})
+        self.service([KDE_PORTAL], "portal-kde", env={"QT_QPA_PLATFORM": "wayland"})
         self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
 
     def _kwin_ready(self):

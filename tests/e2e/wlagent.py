@@ -5,7 +5,8 @@
         press B / release B  mouse button B (1 left, 2 middle, 3 right)
         screenshot PATH     (gnome, kde) the compositor's own picture of the whole screen as a PNG file
     wlagent.py color RRGGBB   a native (GDK_BACKEND=wayland) window of one colour, maximized; prints
-                              "size W H" when it is sized and "click B X Y" (window coordinates) per press
+                              "size W H" when it is sized, "enter X Y" when the pointer comes in and
+                              "click B X Y" per press (window coordinates)
     wlagent.py portal         one non-interactive Screenshot call through the desktop portal; prints the
                               response code, the file it names and the time it took
 
@@ -332,6 +333,12 @@ def run_color(hex_color):
         print(f"size {event.width} {event.height}", flush=True)
         return False
 
+    def entered(widget, event):
+        print(f"enter {int(event.x)} {int(event.y)}", flush=True)
+        return False
+
+    window.add_events(1 << 12)  # GDK_ENTER_NOTIFY_MASK
+    window.connect("enter-notify-event", entered)
     window.connect("button-press-event", pressed)
     window.connect("configure-event", configured)
     window.connect("destroy", Gtk.main_quit)

@@ -161,8 +161,10 @@ class WaylandSession(zxe2e.XDisplayClient):
     agent_desktop = None  # wlagent.py's name for the input route
     wayland_display = "wayland-zx"
     frames_x11_windows = True  # whether the compositor sets _NET_FRAME_EXTENTS on X11 windows
-    tools = ["dbus-daemon", "unshare", "nsenter", "setpriv", "ip", "xdotool", "xwininfo", "xprop", "xhost",
-             "convert", "Xwayland", SYSTEM_PYTHON]
+    pointer_settle = 0.05  # seconds from a pointer move to the next press
+    tools = ["dbus-daemon", "dbus-update-activation-environment", "gdbus", "unshare", "nsenter", "setpriv", "ip",
+             "xdotool", "xwininfo", "xprop", "xdpyinfo", "xhost", "convert", "Xwayland", "pipewire", "wireplumber",
+             SYSTEM_PYTHON]
 
     def __init__(self, width=zxe2e.SCREEN_WIDTH, height=zxe2e.SCREEN_HEIGHT):
         self.width = width
@@ -311,6 +313,21 @@ class WaylandSession(zxe2e.XDisplayClient):
                                     str(self.height)], "agent", stdin_pipe=True,
                                    ready=lambda p: p.wait_line("^ready$", 15))
 
+    def _start_pipewire(self):
+        self.service(["pipewire"], "pipewire",
+                     ready=lambda p: wait_until(lambda: os.path.exists(self.path("run", "pipewire-0")), START_TIMEOUT,
+                                                message="no pipewire socket"))
+        self.service(["wireplumber"], "wireplumber")
+
+    def _wait_bus_name(self, name):
+        # NameHasOwner, unlike a call to the name, starts no second copy through D-Bus activation.
+        def owned():
+            out = self.run(["gdbus", "call", "--session", "-d", "org.freedesktop.DBus", "-o", "/org/freedesktop/DBus",
+                            "-m", "org.freedesktop.DBus.NameHasOwner", name], check=False).stdout
+            return "true" in out
+
+        wait_until(owned, START_TIMEOUT, message=f"{name} is not on the session bus")
+
     def settle(self):
         """Called while waiting for the screen to show something; desktops that start in a mode undo it."""
 
@@ -443,7 +460,7 @@ class WaylandSession(zxe2e.XDisplayClient):
 
     def move_mouse(self, x, y):
         self.agent(f"move {x} {y}")
-        time.sleep(0.05)  # let the compositor pick the surface under the pointer before a press
+        time.sleep(self.pointer_settle)  # let the compositor pick the surface under the pointer before a press
 
     def click(self, x, y, button=1):
         """Moves the pointer to screen (x, y) and clicks there: reaches native and X11 windows alike."""
@@ -472,7 +489,7 @@ class SwaySession(WaylandSession):
     agent_desktop = "sway"
     wayland_display = "wayland-1"
     frames_x11_windows = False
-    tools = WaylandSession.tools + ["sway", "swaymsg", "grim", "pipewire", "wireplumber",
+    tools = WaylandSession.tools + ["sway", "swaymsg", "grim",
                                     "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-wlr"]
 
     def __init__(self, width=zxe2e.SCREEN_WIDTH, height=zxe2e.SCREEN_HEIGHT, float_x11=True, scale=1):
@@ -506,13 +523,13 @@ class SwaySession(WaylandSession):
         wait_until(lambda: os.path.exists(answer) and open(answer).read().strip(), START_TIMEOUT,
                    message="sway did not tell its DISPLAY")
         self._wait_xwayland(open(answer).read().strip())
-        for name, argv in (("pipewire", ["pipewire"]), ("wireplumber", ["wireplumber"]),
-                           ("portal-wlr", ["/usr/libexec/xdg-desktop-portal-wlr"]),
-                           ("portal", ["/usr/libexec/xdg-desktop-portal"])):
-            self.service(argv, name)
-        wait_until(lambda: self.run(["gdbus", "introspect", "--session", "-d", "org.freedesktop.portal.Desktop",
-                                     "-o", "/org/freedesktop/portal/desktop"], check=False).returncode == 0,
-                   START_TIMEOUT, message="the desktop portal does not answer")
+        self._start_pipewire()
+        # In order: the wlr back-end gives up on screen casts without pipewire, and the portal waits
+        # 25 s for a back-end that is starting but not yet on the bus.
+        self.service(["/usr/libexec/xdg-desktop-portal-wlr"], "portal-wlr",
+                     ready=lambda p: self._wait_bus_name("org.freedesktop.impl.portal.desktop.wlr"))
+        self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
+        self._wait_bus_name("org.freedesktop.portal.Desktop")
 
     def _sway_socket(self):
         run = self.path("run")
@@ -545,7 +562,8 @@ class GnomeSession(WaylandSession):
     desktop = "GNOME"
     agent_desktop = "gnome"
     needs_system_bus = True
-    tools = WaylandSession.tools + ["gnome-shell", "gdbus", "gsettings", "pipewire", "wireplumber",
+    pointer_settle = 0.3  # mutter picks the surface under the pointer late: a quick press went to the old one
+    tools = WaylandSession.tools + ["gnome-shell", "gsettings",
                                     "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-gnome"]
 
     def __init__(self, width=zxe2e.SCREEN_WIDTH, height=zxe2e.SCREEN_HEIGHT, stored_permission=True):
@@ -564,8 +582,7 @@ class GnomeSession(WaylandSession):
                                    ("org.gnome.desktop.session", "idle-delay", "uint32 0"),
                                    ("org.gnome.desktop.screensaver", "lock-enabled", "false")):
             self.run(["gsettings", "set", schema, key, value])
-        self.service(["pipewire"], "pipewire")
-        self.service(["wireplumber"], "wireplumber")
+        self._start_pipewire()
         self.service(["gnome-shell", "--headless", "--wayland", "--virtual-monitor", f"{self.width}x{self.height}",
                       "--wayland-display", self.wayland_display], "gnome-shell",
                      ready=lambda p: wait_until(self._shell_ready, START_TIMEOUT, interval=0.1,
@@ -621,7 +638,7 @@ class KdeSession(WaylandSession):
     desktop = "KDE"
     agent_desktop = "kde"
     frames_x11_windows = False  # KWin leaves shaped X11 windows without a frame
-    tools = WaylandSession.tools + ["kwin_wayland", "gdbus", "pipewire", "wireplumber",
+    tools = WaylandSession.tools + ["kwin_wayland",
                                     "/usr/libexec/xdg-desktop-portal", KDE_PORTAL]
 
     def _start_desktop(self):
@@ -633,14 +650,14 @@ class KdeSession(WaylandSession):
         self.env.update(kde)
         env = {"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1", "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS": "1",
                "QT_QPA_PLATFORM": "wayland"}
-        self.service(["pipewire"], "pipewire")
-        self.service(["wireplumber"], "wireplumber")
+        self._start_pipewire()
         self.service([kwin, "--virtual", "--xwayland", "--width", str(self.width), "--height", str(self.height),
                       "--socket", self.wayland_display, "--no-lockscreen"], "kwin", env=env,
                      ready=lambda p: wait_until(self._kwin_ready, START_TIMEOUT, interval=0.1,
                                                 message="kwin_wayland did not come up"))
         self._wait_xwayland(":0")
-        self.service([KDE_PORTAL], "portal-kde", env={"QT_QPA_PLATFORM": "wayland"})
+        self.service([KDE_PORTAL], "portal-kde", env={"QT_QPA_PLATFORM": "wayland"},
+                     ready=lambda p: self._wait_bus_name("org.freedesktop.impl.portal.desktop.kde"))
         self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
 
     def _kwin_ready(self):

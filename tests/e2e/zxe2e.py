@@ -256,7 +256,8 @@ def gradient_position(color):
 class Process:
     """A spawned process in its own process group; stdout is collected line by line, stderr goes to a file."""
 
-    def __init__(self, argv, env, cwd, stderr_path, name, pass_fds=(), merge_stdout=False, user=None):
+    def __init__(self, argv, env, cwd, stderr_path, name, pass_fds=(), merge_stdout=False, stdin_pipe=False,
+                 user=None):
         self.argv = list(argv)
         self.name = name
         self.stderr_path = stderr_path
@@ -268,7 +269,8 @@ class Process:
             # Dies with the test process even when that is killed outright (a CTest timeout, say).
             prefix = [setpriv, "--pdeathsig", "TERM", "--"]
         with open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen(prefix + self.argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+            self.proc = subprocess.Popen(prefix + self.argv, env=env, cwd=cwd,
+                                         stdin=subprocess.PIPE if stdin_pipe else subprocess.DEVNULL,
                                          stdout=err if merge_stdout else subprocess.PIPE, stderr=err,
                                          start_new_session=True, pass_fds=pass_fds, **_identity(user))
         self.pid = self.proc.pid
@@ -315,6 +317,11 @@ class Process:
                                          f"lines: {self._lines[start:]!r}")
                 self._cond.wait(min(remaining, 0.1))
 
+    def send(self, line):
+        """Writes one line to the process's standard input (started with stdin_pipe=True)."""
+        self.proc.stdin.write(line.encode() + b"\n")
+        self.proc.stdin.flush()
+
     def stderr_text(self):
         try:
             with open(self.stderr_path, "rb") as err:
@@ -345,6 +352,8 @@ class Process:
                 self.proc.wait(grace)
             except subprocess.TimeoutExpired:
                 continue
+        if self.proc.stdin:
+            self.proc.stdin.close()
         # Children left behind in the group (the leader gone) get the same treatment.
         try:
             os.killpg(self.pid, signal.SIGKILL)
@@ -465,215 +474,31 @@ _DROPPED_NAMES = {"DISPLAY", "XAUTHORITY", "SESSION_MANAGER", "DESKTOP_SESSION",
                   "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "NO_AT_BRIDGE"}
 
 
-class XSession:
-    """A private X display with openbox, started by start() or `with`, ended by stop()."""
+class XDisplayClient:
+    """What the tests do on an X display through xdotool, xprop, xwininfo and libX11: find windows, read
+    their geometry and state, ask the window manager, send input. Subclasses provide the display (display,
+    env, width, height) and may route commands elsewhere by overriding command()."""
 
-    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, depth=SCREEN_DEPTH, dpi=SCREEN_DPI,
-                 window_manager=True):
-        self.width = width
-        self.height = height
-        self.depth = depth
-        self.dpi = dpi
-        self.window_manager = window_manager
-        self.display = None
-        self.workdir = None
-        self.env = None
-        self.wm_log_path = None
-        self._xvfb = None
-        self._wm = None
-        self._processes = []
-        self._counter = 0
-        self._xdisplay = None
-        self._atoms = {}
+    display = None
+    env = None
+    width = SCREEN_WIDTH
+    height = SCREEN_HEIGHT
+    _xdisplay = None
 
-    def __enter__(self):
-        return self.start()
+    def command(self, cmd, cwd=None):
+        """The argv that runs cmd for this display (subclasses wrap it, e.g. into another user or namespace)."""
+        return list(cmd)
 
-    def __exit__(self, *exc):
-        self.stop()
-
-    # -- start and stop ---------------------------------------------------------------------------
-
-    def start(self):
-        self.workdir = tempfile.mkdtemp(prefix="zxe2e-")
-        _live_sessions.add(self)
-        try:
-            self._prepare_folders()
-            self._start_xvfb()
-            if self.window_manager:
-                self._start_window_manager()
-        except BaseException:
-            self.stop()
-            raise
-        return self
-
-    def stop(self):
-        """Ends every process this session started, then the display, and removes the session folder."""
-        if self._xdisplay:
-            _load_xlib().XCloseDisplay(self._xdisplay)
-            self._xdisplay = None
-        for process in reversed(self._processes):
-            process.terminate()
-        self._processes.clear()
-        for process in (self._wm, self._xvfb):
-            if process:
-                process.terminate()
-        self._wm = self._xvfb = None
-        if self.workdir:
-            shutil.rmtree(self.workdir, ignore_errors=True)
-            self.workdir = None
-        _live_sessions.discard(self)
-
-    def _prepare_folders(self):
-        home = os.path.join(self.workdir, "home")
-        config = os.path.join(home, ".config")
-        runtime = os.path.join(self.workdir, "runtime")
-        tmp = os.path.join(self.workdir, "tmp")
-        for folder in (home, config, os.path.join(config, "openbox"), os.path.join(home, ".cache"),
-                       os.path.join(home, ".local", "share"), os.path.join(home, ".local", "state"), tmp,
-                       os.path.join(self.workdir, "logs"), os.path.join(self.workdir, "cwd")):
-            os.makedirs(folder, exist_ok=True)
-        os.mkdir(runtime, 0o700)
-        os.chmod(runtime, 0o700)  # the umask may have taken bits away; the runtime folder must be 0700
-        with open(os.path.join(config, "openbox", "rc.xml"), "w") as rc:
-            rc.write(_OPENBOX_RC)
-        with open(os.path.join(config, "openbox", "menu.xml"), "w") as menu:
-            menu.write(_OPENBOX_MENU)
-
-        env = {k: v for k, v in os.environ.items()
-               if k not in _DROPPED_NAMES and not k.startswith(_DROPPED_PREFIXES)}
-        env.update({
-            "HOME": home,
-            "XDG_CONFIG_HOME": config,
-            "XDG_CONFIG_DIRS": config,  # keeps /etc/xdg (system openbox menus, autostart) out
-            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
-            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
-            "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
-            "XDG_RUNTIME_DIR": runtime,
-            "XDG_SESSION_TYPE": "x11",
-            "TMPDIR": tmp,
-            "LANG": "C.UTF-8",
-            "QT_QPA_PLATFORM": "xcb",
-            # A bus and a sound server that do not exist: nothing reaches the host's, nothing autostarts.
-            "DBUS_SESSION_BUS_ADDRESS": f"unix:path={runtime}/no-bus",
-            "PULSE_SERVER": f"unix:{runtime}/no-pulse",
-            "NO_AT_BRIDGE": "1",
-        })
-        self.env = env
-
-    def _start_xvfb(self):
-        auth_path = os.path.join(self.workdir, "Xauthority")
-        open(auth_path, "wb").close()
-        self.env["XAUTHORITY"] = auth_path
-        use_auth = shutil.which("xauth") is not None
-        number = random.randint(200, 2000)
-        failures = []
-        for _ in range(30):
-            while os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                number += 1
-            argv = ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
-                    "-dpi", str(self.dpi), "-nolisten", "tcp", "-noreset"]
-            if use_auth:
-                subprocess.run(["xauth", "-q", "-f", auth_path, "add", f":{number}", ".", secrets.token_hex(16)],
-                               check=True, timeout=COMMAND_TIMEOUT, env=self.env)
-                argv += ["-auth", auth_path]
-            read_end, write_end = os.pipe()
-            try:
-                process = self._new_process(argv + ["-displayfd", str(write_end)], f"xvfb-{number}",
-                                            pass_fds=(write_end,))
-            finally:
-                os.close(write_end)
-            try:
-                answer = _read_line(read_end, XVFB_START_TIMEOUT)
-            finally:
-                os.close(read_end)
-            if answer.strip() == str(number).encode():
-                self._xvfb = process
-                self.display = f":{number}"
-                self.env["DISPLAY"] = self.display
-                break
-            process.terminate()
-            failures.append(f":{number}: {process.stderr_text().strip()[-400:]}")
-            number += 1
-        else:
-            raise RuntimeError("could not start Xvfb:\n" + "\n".join(failures[-3:]))
-        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, XVFB_START_TIMEOUT,
-                   message=f"display {self.display} does not answer")
-
-    def _start_window_manager(self):
-        config = os.path.join(self.env["XDG_CONFIG_HOME"], "openbox", "rc.xml")
-        for attempt in (1, 2):
-            log_name = f"openbox-{attempt}.log"
-            self.wm_log_path = os.path.join(self.workdir, "logs", log_name)
-            self._wm = self._new_process(["openbox", "--sm-disable", "--config-file", config], "openbox",
-                                         log_name=log_name)
-            try:
-                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), WM_START_TIMEOUT,
-                           message="openbox did not come up")
-                if self._wm.proc.poll() is None:
-                    return
-            except AssertionError:
-                pass
-            log = self._wm.stderr_text()
-            self._wm.terminate()
-            self._wm = None
-            if attempt == 2:
-                raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
-
-    def _wm_check_window(self):
-        # The root property outlives a window manager that was killed, so the window it names must exist.
-        wid = self._root_window_property("_NET_SUPPORTING_WM_CHECK")
-        if not wid:
-            return None
-        probe = self.run(["xprop", "-id", str(wid[0]), "_NET_SUPPORTING_WM_CHECK"], check=False)
-        return wid[0] if probe.returncode == 0 and "window id" in probe.stdout else None
-
-    # -- processes --------------------------------------------------------------------------------
-
-    def _new_process(self, argv, name, cwd=None, env=None, pass_fds=(), log_name=None, user=None):
-        self._counter += 1
-        unique = f"{self._counter:02d}-{name}"
-        stderr_path = os.path.join(self.workdir, "logs", log_name or f"{unique}.stderr")
-        return Process(argv, env or self.env, cwd, stderr_path, unique, pass_fds, merge_stdout=bool(log_name),
-                       user=user)
-
-    def spawn(self, cmd, cwd=None, env=None, name=None, user=None):
-        """Starts cmd (a list) with the session environment (plus env) and returns its Process.
-
-        The session ends it on stop(). cwd defaults to an empty folder of the session. A variable given as
-        None in env is removed. With user (a login name; needs root), the process runs as that user: give
-        it a cwd, HOME, XAUTHORITY and XDG_RUNTIME_DIR it may use, since the session's are root's.
-        """
-        full_env = {k: v for k, v in {**self.env, **(env or {})}.items() if v is not None}
-        process = self._new_process(cmd, name or os.path.basename(cmd[0]), cwd or os.path.join(self.workdir, "cwd"),
-                                    full_env, user=user)
-        self._processes.append(process)
-        return process
-
-    def forget(self, process):
-        """Ends process now and stops tracking it."""
-        process.terminate()
-        if process in self._processes:
-            self._processes.remove(process)
-
-    def run(self, cmd, check=True, timeout=COMMAND_TIMEOUT, input=None, env=None):
+    def run(self, cmd, check=True, timeout=COMMAND_TIMEOUT, input=None, env=None, text=True):
         """Runs cmd to the end with the session environment; returns the CompletedProcess (text output)."""
         full_env = dict(self.env)
         full_env.update(env or {})
-        result = subprocess.run(cmd, env=full_env, capture_output=True, text=True, timeout=timeout, input=input)
+        result = subprocess.run(self.command(cmd), env=full_env, capture_output=True, text=text, timeout=timeout,
+                                input=input)
         if check and result.returncode != 0:
-            raise RuntimeError(f"{' '.join(map(str, cmd))} failed ({result.returncode}): {result.stderr.strip()}")
+            stderr = result.stderr if text else result.stderr.decode(errors="replace")
+            raise RuntimeError(f"{' '.join(map(str, cmd))} failed ({result.returncode}): {stderr.strip()}")
         return result
-
-    # -- pictures ---------------------------------------------------------------------------------
-
-    def screenshot(self):
-        """The whole screen as the X server shows it now (no compositor: what lies under shaped parts shows)."""
-        result = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
-                                capture_output=True, timeout=COMMAND_TIMEOUT)
-        if result.returncode != 0:
-            raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace').strip()}")
-        return Image.from_pnm(result.stdout)
 
     # -- windows ----------------------------------------------------------------------------------
 
@@ -901,6 +726,207 @@ class XSession:
             self.activate(wid)
         self.run(["xdotool", "type", "--clearmodifiers", "--file", "-"], input=text)
 
+
+class XSession(XDisplayClient):
+    """A private X display with openbox, started by start() or `with`, ended by stop()."""
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, depth=SCREEN_DEPTH, dpi=SCREEN_DPI,
+                 window_manager=True):
+        self.width = width
+        self.height = height
+        self.depth = depth
+        self.dpi = dpi
+        self.window_manager = window_manager
+        self.display = None
+        self.workdir = None
+        self.env = None
+        self.wm_log_path = None
+        self._xvfb = None
+        self._wm = None
+        self._processes = []
+        self._counter = 0
+        self._xdisplay = None
+        self._atoms = {}
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # -- start and stop ---------------------------------------------------------------------------
+
+    def start(self):
+        self.workdir = tempfile.mkdtemp(prefix="zxe2e-")
+        _live_sessions.add(self)
+        try:
+            self._prepare_folders()
+            self._start_xvfb()
+            if self.window_manager:
+                self._start_window_manager()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        """Ends every process this session started, then the display, and removes the session folder."""
+        if self._xdisplay:
+            _load_xlib().XCloseDisplay(self._xdisplay)
+            self._xdisplay = None
+        for process in reversed(self._processes):
+            process.terminate()
+        self._processes.clear()
+        for process in (self._wm, self._xvfb):
+            if process:
+                process.terminate()
+        self._wm = self._xvfb = None
+        if self.workdir:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+            self.workdir = None
+        _live_sessions.discard(self)
+
+    def _prepare_folders(self):
+        home = os.path.join(self.workdir, "home")
+        config = os.path.join(home, ".config")
+        runtime = os.path.join(self.workdir, "runtime")
+        tmp = os.path.join(self.workdir, "tmp")
+        for folder in (home, config, os.path.join(config, "openbox"), os.path.join(home, ".cache"),
+                       os.path.join(home, ".local", "share"), os.path.join(home, ".local", "state"), tmp,
+                       os.path.join(self.workdir, "logs"), os.path.join(self.workdir, "cwd")):
+            os.makedirs(folder, exist_ok=True)
+        os.mkdir(runtime, 0o700)
+        os.chmod(runtime, 0o700)  # the umask may have taken bits away; the runtime folder must be 0700
+        with open(os.path.join(config, "openbox", "rc.xml"), "w") as rc:
+            rc.write(_OPENBOX_RC)
+        with open(os.path.join(config, "openbox", "menu.xml"), "w") as menu:
+            menu.write(_OPENBOX_MENU)
+
+        env = {k: v for k, v in os.environ.items()
+               if k not in _DROPPED_NAMES and not k.startswith(_DROPPED_PREFIXES)}
+        env.update({
+            "HOME": home,
+            "XDG_CONFIG_HOME": config,
+            "XDG_CONFIG_DIRS": config,  # keeps /etc/xdg (system openbox menus, autostart) out
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
+            "XDG_RUNTIME_DIR": runtime,
+            "XDG_SESSION_TYPE": "x11",
+            "TMPDIR": tmp,
+            "LANG": "C.UTF-8",
+            "QT_QPA_PLATFORM": "xcb",
+            # A bus and a sound server that do not exist: nothing reaches the host's, nothing autostarts.
+            "DBUS_SESSION_BUS_ADDRESS": f"unix:path={runtime}/no-bus",
+            "PULSE_SERVER": f"unix:{runtime}/no-pulse",
+            "NO_AT_BRIDGE": "1",
+        })
+        self.env = env
+
+    def _start_xvfb(self):
+        auth_path = os.path.join(self.workdir, "Xauthority")
+        open(auth_path, "wb").close()
+        self.env["XAUTHORITY"] = auth_path
+        use_auth = shutil.which("xauth") is not None
+        number = random.randint(200, 2000)
+        failures = []
+        for _ in range(30):
+            while os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                number += 1
+            argv = ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
+                    "-dpi", str(self.dpi), "-nolisten", "tcp", "-noreset"]
+            if use_auth:
+                subprocess.run(["xauth", "-q", "-f", auth_path, "add", f":{number}", ".", secrets.token_hex(16)],
+                               check=True, timeout=COMMAND_TIMEOUT, env=self.env)
+                argv += ["-auth", auth_path]
+            read_end, write_end = os.pipe()
+            try:
+                process = self._new_process(argv + ["-displayfd", str(write_end)], f"xvfb-{number}",
+                                            pass_fds=(write_end,))
+            finally:
+                os.close(write_end)
+            try:
+                answer = _read_line(read_end, XVFB_START_TIMEOUT)
+            finally:
+                os.close(read_end)
+            if answer.strip() == str(number).encode():
+                self._xvfb = process
+                self.display = f":{number}"
+                self.env["DISPLAY"] = self.display
+                break
+            process.terminate()
+            failures.append(f":{number}: {process.stderr_text().strip()[-400:]}")
+            number += 1
+        else:
+            raise RuntimeError("could not start Xvfb:\n" + "\n".join(failures[-3:]))
+        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, XVFB_START_TIMEOUT,
+                   message=f"display {self.display} does not answer")
+
+    def _start_window_manager(self):
+        config = os.path.join(self.env["XDG_CONFIG_HOME"], "openbox", "rc.xml")
+        for attempt in (1, 2):
+            log_name = f"openbox-{attempt}.log"
+            self.wm_log_path = os.path.join(self.workdir, "logs", log_name)
+            self._wm = self._new_process(["openbox", "--sm-disable", "--config-file", config], "openbox",
+                                         log_name=log_name)
+            try:
+                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), WM_START_TIMEOUT,
+                           message="openbox did not come up")
+                if self._wm.proc.poll() is None:
+                    return
+            except AssertionError:
+                pass
+            log = self._wm.stderr_text()
+            self._wm.terminate()
+            self._wm = None
+            if attempt == 2:
+                raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
+
+    def _wm_check_window(self):
+        # The root property outlives a window manager that was killed, so the window it names must exist.
+        wid = self._root_window_property("_NET_SUPPORTING_WM_CHECK")
+        if not wid:
+            return None
+        probe = self.run(["xprop", "-id", str(wid[0]), "_NET_SUPPORTING_WM_CHECK"], check=False)
+        return wid[0] if probe.returncode == 0 and "window id" in probe.stdout else None
+
+    # -- processes --------------------------------------------------------------------------------
+
+    def _new_process(self, argv, name, cwd=None, env=None, pass_fds=(), log_name=None, user=None):
+        self._counter += 1
+        unique = f"{self._counter:02d}-{name}"
+        stderr_path = os.path.join(self.workdir, "logs", log_name or f"{unique}.stderr")
+        return Process(argv, env or self.env, cwd, stderr_path, unique, pass_fds, merge_stdout=bool(log_name),
+                       user=user)
+
+    def spawn(self, cmd, cwd=None, env=None, name=None, user=None):
+        """Starts cmd (a list) with the session environment (plus env) and returns its Process.
+
+        The session ends it on stop(). cwd defaults to an empty folder of the session. A variable given as
+        None in env is removed. With user (a login name; needs root), the process runs as that user: give
+        it a cwd, HOME, XAUTHORITY and XDG_RUNTIME_DIR it may use, since the session's are root's.
+        """
+        full_env = {k: v for k, v in {**self.env, **(env or {})}.items() if v is not None}
+        process = self._new_process(cmd, name or os.path.basename(cmd[0]), cwd or os.path.join(self.workdir, "cwd"),
+                                    full_env, user=user)
+        self._processes.append(process)
+        return process
+
+    def forget(self, process):
+        """Ends process now and stops tracking it."""
+        process.terminate()
+        if process in self._processes:
+            self._processes.remove(process)
+
+    # -- pictures ---------------------------------------------------------------------------------
+
+    def screenshot(self):
+        """The whole screen as the X server shows it now (no compositor: what lies under shaped parts shows)."""
+        result = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+                                capture_output=True, timeout=COMMAND_TIMEOUT)
+        if result.returncode != 0:
+            raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace').strip()}")
+        return Image.from_pnm(result.stdout)
 
 def _identity(user):
     """Popen's arguments that run a process as user (a login name), with that user's group alone."""
@@ -1132,7 +1158,7 @@ class E2ETestCase(unittest.TestCase):
         source = os.path.join(self.bin_dir, self.program_name)
         if not os.path.isfile(source):
             self.fail(f"program not built: {source}")
-        folder = tempfile.mkdtemp(prefix="zxe2e-prog-")
+        folder = self.new_program_folder()
         self._folders.append(folder)
         shutil.copy2(source, os.path.join(folder, name))
         library = os.path.join(self.bin_dir, self.library_name)
@@ -1146,12 +1172,17 @@ class E2ETestCase(unittest.TestCase):
                 out.write(content.encode() if isinstance(content, str) else content)
         return folder
 
+    def new_program_folder(self):
+        """An empty folder for a program copy (a subclass may put it where its session's user can write)."""
+        return tempfile.mkdtemp(prefix="zxe2e-prog-")
+
     def start_program(self, folder, name=None, args=(), cwd=None, env=None, user=None):
         """Starts folder/name (default the program name) in the session; returns a ProgramHandle.
 
         user: run it as that user (see XSession.spawn)."""
         name = name or self.program_name
-        process = self.session.spawn([os.path.join(folder, name), *args], cwd=cwd, env=env, name=name, user=user)
+        as_user = {"user": user} if user else {}
+        process = self.session.spawn([os.path.join(folder, name), *args], cwd=cwd, env=env, name=name, **as_user)
         self._spawned.append(process)
         return ProgramHandle(self.session, folder, name, process)
 

@@ -1,0 +1,179 @@
+"""Snapshots on headless Wayland desktops: the picture shows what the compositor shows, or there is none.
+
+The program runs through Xwayland over a native window of one colour; its picture is checked against the
+compositor's own screenshot taken right after.
+"""
+
+import os
+import unittest
+
+import crosshairview
+import zxwayland
+from zxe2e import Rect, color_close, load_image
+
+JPEG_TOLERANCE = 8  # as the X11 snapshot tests: quality 100 showed up to 4 levels of error
+CLIENT_AREA = 1  # the Capture submenu's second item
+SHADOW_REACH = 30  # mutter darkens up to about 26 px next to a shaped window's edges
+
+
+class WaylandSnapshotCase(zxwayland.WaylandTestCase):
+    see_through = False  # whether the desktop shows the native window through the inside today
+
+    def start_ready(self):
+        """The colour window, then the program over it once its splash has given way to the bands."""
+        color = self.start_color_window()
+        program = self.start_program(self.make_program_copy())
+        wid = program.wait_window(timeout=20)
+        inside, columns, rows = crosshairview.wait_bands(self, wid, timeout=20)
+        return color, program, wid, inside, columns, rows
+
+    def snapshot(self, program, wid, inside, number):
+        """Space, then the written picture, and the screen as shown before (button up) and right after."""
+        # KWin's portal draws the pointer: park it in the screen's far corner, off every compared pixel.
+        self.session.move_mouse(self.session.width - 1, self.session.height - 1)
+        before = self.session.screenshot()
+        self.session.key("space", wid)
+        path = program.path("Images", f"CAP{number:04d}.jpg")
+
+        def written():
+            if not os.path.isfile(path):
+                return None
+            try:
+                return load_image(path)
+            except (RuntimeError, ValueError):  # still being written
+                return None
+
+        picture = self.wait_until(written, 20, interval=0.1, message=f"{os.path.basename(path)} was not written")
+        return before, picture, self.session.screenshot()
+
+    def wait_quietly(self, predicate, timeout):
+        """Whether predicate became true within timeout seconds."""
+        try:
+            self.wait_until(predicate, timeout, interval=0.2)
+            return True
+        except AssertionError:
+            return False
+
+    @staticmethod
+    def button_square(inside):
+        size = crosshairview.BUTTON_SIZE
+        return Rect(inside.right - size, inside.y, size, size)
+
+    def choose_client_area(self, program, wid):
+        crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_CAPTURE, CLIENT_AREA)
+        self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid], 10,
+                        message="the menu stayed open")
+
+    def assert_picture(self, picture, area, inside, bands, before, after, color):
+        """picture was taken of the screen rectangle area; inside and bands as the screen shows them."""
+        self.assertEqual((picture.width, picture.height), (area.width, area.height), "the picture's size")
+        button = self.button_square(inside)
+        keep_off = Rect(button.x - 2, button.y - 2, button.width + 4, button.height + 4)  # JPEG blurs edges
+
+        wrong = []
+        for y in range(area.height):
+            for x in range(area.width):
+                sx, sy = area.x + x, area.y + y
+                if keep_off.contains(sx, sy):
+                    continue
+                got, want = picture.pixel(x, y), after.pixel(sx, sy)
+                if not color_close(got, want, JPEG_TOLERANCE):
+                    wrong.append((sx, sy, got, want))
+        if wrong:
+            mean = sum(picture.data) / max(1, len(picture.data))  # 0 for the all-black grab of the X root
+            self.fail(f"{len(wrong)} of {area.width * area.height} pixels differ from the compositor's screen; "
+                      f"the picture's mean level is {mean:.1f}; first (screen x, y, picture, screen): {wrong[:4]}")
+
+        columns, rows = bands
+        red = [(x, y) for run in columns for x in run for y in range(0, inside.height, 7)] + \
+              [(x, y) for run in rows for y in run for x in range(0, inside.width, 7)]
+        not_red = [(x, y) for x, y in red if not keep_off.contains(inside.x + x, inside.y + y) and
+                   not color_close(picture.pixel(inside.x + x - area.x, inside.y + y - area.y), crosshairview.RED,
+                                   JPEG_TOLERANCE)]
+        self.assertEqual(not_red[:8], [], "band pixels (inside x, y) that are not crosshair red in the picture")
+
+        # The button as the screen showed it before the snapshot must not be in the picture.
+        same = sum(color_close(before.pixel(x, y), picture.pixel(x - area.x, y - area.y), JPEG_TOLERANCE)
+                   for y in range(button.y, button.bottom) for x in range(button.x, button.right))
+        self.assertLess(same, button.width * button.height // 2, "the camera button is in the picture")
+
+        if self.see_through:
+            far = [(x, y) for y in range(inside.y + SHADOW_REACH + 1, inside.bottom - SHADOW_REACH, 3)
+                   for x in range(inside.x + SHADOW_REACH + 1, inside.right - SHADOW_REACH, 3)
+                   if self._far_from_bands(x - inside.x, y - inside.y, bands)
+                   and not (button.x - SHADOW_REACH <= x and y < button.bottom + SHADOW_REACH)]
+            off = [(x, y, picture.pixel(x - area.x, y - area.y)) for x, y in far
+                   if not color_close(picture.pixel(x - area.x, y - area.y), color.color, JPEG_TOLERANCE)]
+            self.assertEqual(off[:8], [], f"{len(off)} of {len(far)} inside points do not show the native window")
+
+    @staticmethod
+    def _far_from_bands(x, y, bands):
+        columns, rows = bands
+        return all(abs(x - c) > SHADOW_REACH for run in columns for c in run) and \
+            all(abs(y - r) > SHADOW_REACH for run in rows for r in run)
+
+    def check_form_area_then_client_area(self):
+        color, program, wid, inside, columns, rows = self.start_ready()
+        outer = self.session.outer_geometry(wid)
+        self.assertTrue(outer.contains(inside.x, inside.y))
+
+        before, picture, after = self.snapshot(program, wid, inside, 1)
+        self.assert_picture(picture, outer, inside, (columns, rows), before, after, color)
+
+        self.choose_client_area(program, wid)
+        before, picture, after = self.snapshot(program, wid, inside, 2)
+        self.assert_picture(picture, inside, inside, (columns, rows), before, after, color)
+        self.assertEqual(program.images(), ["CAP0001.jpg", "CAP0002.jpg"])
+        self.assertEqual(program.close(), 0)
+
+
+class SwaySnapshotTest(WaylandSnapshotCase):
+    session_class = zxwayland.SwaySession
+
+    def test_form_area_then_client_area(self):
+        self.check_form_area_then_client_area()
+
+
+class GnomeSnapshotTest(WaylandSnapshotCase):
+    session_class = zxwayland.GnomeSession
+    session_options = {"stored_permission": True}
+    see_through = True
+
+    def test_form_area_then_client_area(self):
+        self.check_form_area_then_client_area()
+
+
+class KdeSnapshotTest(WaylandSnapshotCase):
+    """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
+
+    session_class = zxwayland.KdeSession
+
+    def test_form_area_then_client_area(self):
+        self.check_form_area_then_client_area()
+
+
+class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
+    session_class = zxwayland.GnomeSession
+    session_options = {"stored_permission": False}
+
+    def test_program_stays_responsive_and_writes_nothing(self):
+        color, program, wid, inside, columns, rows = self.start_ready()
+        probe = (color.rect.right - 40, color.rect.bottom - 40)  # far from the program's window
+        self.session.key("space", wid)
+        # The shell dims the screen behind its "Allow Applications to Take Screenshots?" dialog.
+        dimmed = lambda: self.session.screenshot().pixel(*probe) != color.color  # noqa: E731
+        if not self.wait_quietly(dimmed, 15):
+            self.fail(f"no permission dialog came up (the portal was not asked); Images holds {program.images()}")
+        self.assertEqual(program.images(), [], "a picture while the dialog waits for an answer")
+
+        # The window answers keys meanwhile: Control+Right moves it one pixel.
+        self.session.key("ctrl+Right", wid)
+        self.wait_until(lambda: self.session.geometry(wid).x == inside.x + 1, 5,
+                        message="the window did not answer Control+Right while the dialog was open")
+        self.assertTrue(program.process.alive())
+        self.assertEqual(program.close(), 0)
+        self.assertEqual(program.images(), [], "a picture without the permission")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -15,6 +15,8 @@
 #include "termination.h"
 #include "version.h"
 
+#include <zentrolux/tempbitmap.h>
+
 namespace {
 
 // A per-user lock named after the program tells whether it already runs.
@@ -88,5 +90,7 @@ int main(int argc, char *argv[])
     zx::MainWindow window(place);
     zx::closeOnTerminationRequest(&window);
     window.formLoad();
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    zx::removeRunTempFolder();
+    return exitCode;
 }

@@ -90,7 +90,7 @@ std::int64_t SnapshotSaver::saveJpeg(
     QElapsedTimer clock;
     clock.start();
 
-    const auto temp = tempBitmapPath();
+    const auto temp = prepareTempBitmapPath();
     if (!temp || picture.isNull())
         return 0;
     const QImage rgb

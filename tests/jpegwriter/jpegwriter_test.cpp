@@ -7,10 +7,11 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <filesystem>
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -173,8 +174,8 @@ TEST_F(WriterTest, QualityOutsideTheRangeIsBroughtIntoIt)
     const struct {
         int quality;
         const std::vector<int> &table;
-    } cases[] = { { 0, coarsest }, { -5, coarsest }, { INT32_MIN, coarsest }, { 1, coarsest }, { 100, finest },
-        { 101, finest }, { 500, finest }, { INT32_MAX, finest } };
+    } cases[] = { { 0, coarsest }, { -5, coarsest }, { INT32_MIN, coarsest }, { 1, coarsest },
+        { 100, finest }, { 101, finest }, { 500, finest }, { INT32_MAX, finest } };
     int n = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.quality);
@@ -214,6 +215,29 @@ TEST_F(WriterTest, NeverReplacesAnExistingName)
 
 class TempBitmapPath : public WriterTest { };
 
+// Sets an environment variable of this test program for one scope.
+class ScopedVariable {
+public:
+    ScopedVariable(std::string name, const std::string &value)
+        : m_name(std::move(name))
+    {
+        if (const char *old = std::getenv(m_name.c_str()))
+            m_old = old;
+        ::setenv(m_name.c_str(), value.c_str(), 1);
+    }
+    ~ScopedVariable()
+    {
+        if (m_old)
+            ::setenv(m_name.c_str(), m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name.c_str());
+    }
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
 TEST_F(TempBitmapPath, UsesOnlyAPrivateFolder)
 {
     // The fixture's call made the folder, private, in the runtime folder; later calls accept it.
@@ -229,6 +253,41 @@ TEST_F(TempBitmapPath, UsesOnlyAPrivateFolder)
     fs::remove_all(folder);
     fs::create_directory_symlink(m_root, folder);
     EXPECT_FALSE(tempBitmapPath());
+}
+
+TEST_F(TempBitmapPath, AFolderTakenByOthersGivesWayToOneOfThisRun)
+{
+    const std::string valid = readFile(bitmapPath());
+    // No runtime folder: the shared temporary folder is where others can get in first.
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const ScopedVariable tmpdir("TMPDIR", m_root.string());
+    const fs::path usual = m_root / ("zentrolux-" + std::to_string(::geteuid()));
+    const auto takeOver = [&](const char *how) {
+        fs::remove_all(usual);
+        if (how == "link"sv) {
+            fs::create_directory_symlink(m_root, usual);
+        } else {
+            fs::create_directory(usual);
+            fs::permissions(usual, fs::perms::all); // open to everyone, as another user's would be
+        }
+    };
+    for (const char *how : { "link", "open folder" }) {
+        SCOPED_TRACE(how);
+        takeOver(how);
+        EXPECT_FALSE(tempBitmapPath());
+        const auto path = prepareTempBitmapPath();
+        ASSERT_TRUE(path);
+        const fs::path own = fs::path(*path).parent_path();
+        EXPECT_NE(own, usual);
+        EXPECT_EQ(fs::symlink_status(own).permissions(), fs::perms::owner_all);
+        // The writer, in the same process, finds the bitmap there.
+        EXPECT_EQ(tempBitmapPath(), path);
+        writeFile(*path, valid);
+        EXPECT_EQ(write(m_images / (std::string(how) + ".jpg"), 90), JpgResult::Written);
+        fs::remove(*path);
+        removeRunTempFolder();
+        EXPECT_FALSE(fs::exists(own));
+    }
 }
 
 class BmpFile : public WriterTest { };

@@ -43,9 +43,21 @@ namespace zx {
     return utf8;
 }
 
+// The user's temp folder cannot be taken by anyone else.
+[[nodiscard]] inline std::optional<std::string> prepareTempBitmapPath()
+{
+    return tempBitmapPath();
+}
+
+inline void removeRunTempFolder() { }
+
 #else
 
 namespace detail {
+
+// Names this run's own folder when the usual one could not be used; set by
+// the program, read by the writer, which runs in the same process.
+inline constexpr const char *RunFolderVariable = "ZENTROLUX_SNAPSHOT_FOLDER";
 
 // A real directory (not a link to one) that only we can enter.
 [[nodiscard]] inline bool isPrivateFolder(const std::string &folder)
@@ -56,16 +68,29 @@ namespace detail {
     return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
+// The temporary folder shared by every user: TMPDIR when it names one, else /tmp.
+[[nodiscard]] inline std::string sharedTempFolder()
+{
+    const char *tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && tmp[0] == '/' ? std::string(tmp) : std::string("/tmp");
+}
+
 [[nodiscard]] inline std::string privateFolderCandidate()
 {
-    // The runtime folder is per-user and cleaned at logout; /tmp is the fallback
-    // when there is none or it does not look like ours.
+    // The runtime folder is per-user and cleaned at logout; the shared
+    // temporary folder is the fallback when there is none or it does not
+    // look like ours.
     if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
         struct stat info { };
         if (stat(runtime, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid())
             return std::string(runtime) + "/zentrolux";
     }
-    return "/tmp/zentrolux-" + std::to_string(geteuid());
+    return sharedTempFolder() + "/zentrolux-" + std::to_string(geteuid());
+}
+
+[[nodiscard]] inline std::string bitmapIn(const std::string &folder)
+{
+    return folder + "/snapshot-" + std::to_string(getpid()) + ".bmp";
 }
 
 } // namespace detail
@@ -75,12 +100,40 @@ namespace detail {
 // someone else's, or open to group or others).
 [[nodiscard]] inline std::optional<std::string> tempBitmapPath()
 {
+    if (const char *run = std::getenv(detail::RunFolderVariable);
+        run != nullptr && run[0] == '/' && detail::isPrivateFolder(run))
+        return detail::bitmapIn(run);
     const std::string folder = detail::privateFolderCandidate();
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;
     if (!detail::isPrivateFolder(folder))
         return std::nullopt;
-    return folder + "/snapshot-" + std::to_string(getpid()) + ".bmp";
+    return detail::bitmapIn(folder);
+}
+
+// The program's side: as tempBitmapPath(), but when the usual folder cannot be
+// used safely (another user made it first, or made it a link) a fresh private
+// folder serves this run instead, so nobody else can block snapshots. The
+// writer finds it through tempBitmapPath() too.
+[[nodiscard]] inline std::optional<std::string> prepareTempBitmapPath()
+{
+    if (auto path = tempBitmapPath())
+        return path;
+    std::string pattern = detail::sharedTempFolder() + "/zentrolux-" + std::to_string(geteuid()) + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        return std::nullopt;
+    setenv(detail::RunFolderVariable, pattern.c_str(), 1);
+    return tempBitmapPath();
+}
+
+// Removes the folder prepareTempBitmapPath() made for this run, if it made one;
+// the bitmap is deleted after every snapshot, so the folder is empty by then.
+inline void removeRunTempFolder()
+{
+    if (const char *run = std::getenv(detail::RunFolderVariable)) {
+        rmdir(run);
+        unsetenv(detail::RunFolderVariable);
+    }
 }
 
 #endif

@@ -1,0 +1,46 @@
+#include "captureroute.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace zx {
+
+SessionFacts sessionFromEnvironment()
+{
+    const auto value = [](const char *name) {
+        const char *v = std::getenv(name);
+        return std::string(v != nullptr ? v : "");
+    };
+    return { value("WAYLAND_DISPLAY"), value("XDG_SESSION_TYPE") };
+}
+
+bool isWaylandSession(const SessionFacts &session)
+{
+    return !session.waylandDisplay.empty() || session.sessionType == "wayland";
+}
+
+CaptureRoute chooseCaptureRoute(const SessionFacts &session)
+{
+    return isWaylandSession(session) ? CaptureRoute::Portal : CaptureRoute::X11;
+}
+
+ScreenCrop cropFromScreen(const PixelRect &area, const PixelRect &screen, int pictureWidth, int pictureHeight)
+{
+    const PixelRect visible { std::max(area.left, screen.left), std::max(area.top, screen.top),
+        std::min(area.right, screen.right), std::min(area.bottom, screen.bottom) };
+    if (visible.width() <= 0 || visible.height() <= 0 || screen.width() <= 0 || screen.height() <= 0)
+        return {};
+    const double sx = double(pictureWidth) / screen.width();
+    const double sy = double(pictureHeight) / screen.height();
+    // Edges scale independently, so neighbouring rectangles share their edge.
+    const auto x = [&](int v) { return int(std::lround((v - screen.left) * sx)); };
+    const auto y = [&](int v) { return int(std::lround((v - screen.top) * sy)); };
+    ScreenCrop crop;
+    crop.source = { x(visible.left), y(visible.top), x(visible.right), y(visible.bottom) };
+    crop.target = { visible.left - area.left, visible.top - area.top, visible.right - area.left,
+        visible.bottom - area.top };
+    return crop;
+}
+
+} // namespace zx

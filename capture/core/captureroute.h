@@ -1,0 +1,45 @@
+#pragma once
+
+#include "geometry.h"
+
+#include <string>
+
+namespace zx {
+
+// What the session tells about itself through its environment.
+struct SessionFacts {
+    std::string waylandDisplay; // WAYLAND_DISPLAY
+    std::string sessionType; // XDG_SESSION_TYPE
+};
+
+// The facts as this process's environment gives them.
+[[nodiscard]] SessionFacts sessionFromEnvironment();
+
+// A Wayland session: WAYLAND_DISPLAY is set or XDG_SESSION_TYPE says so. The
+// program then runs through XWayland, whose root window holds no picture.
+[[nodiscard]] bool isWaylandSession(const SessionFacts &session);
+
+// How a snapshot reads the screen.
+enum class CaptureRoute {
+    X11, // straight from the X server's root window
+    Portal, // the desktop portal's screenshot, which the compositor takes
+};
+
+[[nodiscard]] CaptureRoute chooseCaptureRoute(const SessionFacts &session);
+
+// Where a rectangle of the screen lies in a picture of the whole screen that
+// may have another scale (a scaled output gives more pixels than the screen's
+// coordinates count), and where that part goes in a picture of the rectangle.
+struct ScreenCrop {
+    PixelRect source; // in the screen's picture
+    PixelRect target; // in the rectangle's picture, as large as the rectangle
+};
+
+// `area` and `screen` in screen coordinates, the picture `pictureWidth` x
+// `pictureHeight` showing all of `screen`. Parts of the area off the screen
+// are left out of source and target; an empty target means nothing of the
+// area is on the screen.
+[[nodiscard]] ScreenCrop cropFromScreen(
+    const PixelRect &area, const PixelRect &screen, int pictureWidth, int pictureHeight);
+
+} // namespace zx

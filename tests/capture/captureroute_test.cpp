@@ -1,0 +1,62 @@
+#include "captureroute.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using zx::CaptureRoute;
+using zx::PixelRect;
+
+TEST(CaptureRoute, WaylandSessionsUseThePortal)
+{
+    const struct {
+        zx::SessionFacts session;
+        CaptureRoute route;
+    } cases[] = {
+        { { "", "" }, CaptureRoute::X11 }, { { "", "x11" }, CaptureRoute::X11 },
+        { { "", "tty" }, CaptureRoute::X11 }, { { "wayland-0", "" }, CaptureRoute::Portal },
+        { { "wayland-1", "x11" }, CaptureRoute::Portal }, // the socket is there: Wayland it is
+        { { "", "wayland" }, CaptureRoute::Portal },
+        { { "", "Wayland" }, CaptureRoute::X11 }, // the value is lower case by definition
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.session.waylandDisplay + "/" + c.session.sessionType);
+        EXPECT_EQ(zx::chooseCaptureRoute(c.session), c.route);
+        EXPECT_EQ(zx::isWaylandSession(c.session), c.route == CaptureRoute::Portal);
+    }
+}
+
+TEST(CaptureRoute, CropFindsTheAreaInTheScreensPicture)
+{
+    const PixelRect screen { 0, 0, 1280, 1024 };
+    const struct {
+        const char *what;
+        PixelRect area;
+        PixelRect screen;
+        int pictureWidth, pictureHeight;
+        zx::ScreenCrop expected;
+    } cases[] = {
+        { "same scale", { 229, 136, 706, 475 }, screen, 1280, 1024,
+            { { 229, 136, 706, 475 }, { 0, 0, 477, 339 } } },
+        { "output scaled twice", { 100, 50, 400, 250 }, { 0, 0, 640, 512 }, 1280, 1024,
+            { { 200, 100, 800, 500 }, { 0, 0, 300, 200 } } },
+        { "output scaled by 1.5", { 101, 33, 200, 100 }, { 0, 0, 640, 512 }, 960, 768,
+            { { 152, 50, 300, 150 }, { 0, 0, 99, 67 } } },
+        { "partly off the left and top", { -100, -20, 377, 319 }, screen, 1280, 1024,
+            { { 0, 0, 377, 319 }, { 100, 20, 477, 339 } } },
+        { "partly off the right and bottom", { 1000, 900, 1477, 1239 }, screen, 1280, 1024,
+            { { 1000, 900, 1280, 1024 }, { 0, 0, 280, 124 } } },
+        { "screen not at the origin", { 1300, 10, 1400, 110 }, { 1280, 0, 2560, 720 }, 1280, 720,
+            { { 20, 10, 120, 110 }, { 0, 0, 100, 100 } } },
+        { "wholly off the screen", { 2000, 10, 2100, 110 }, screen, 1280, 1024, {} },
+        { "empty picture of an empty screen", { 0, 0, 10, 10 }, { 0, 0, 0, 0 }, 0, 0, {} },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const zx::ScreenCrop crop = zx::cropFromScreen(c.area, c.screen, c.pictureWidth, c.pictureHeight);
+        EXPECT_EQ(crop.source, c.expected.source);
+        EXPECT_EQ(crop.target, c.expected.target);
+    }
+}
+
+} // namespace

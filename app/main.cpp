@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "captureroute.h"
 #include "filelocations.h"
 #include "programinfo.h"
 #include "termination.h"
@@ -70,6 +71,11 @@ int main(int argc, char *argv[])
     // Qt's scaling a "pixel" would be two, or one and a half, of them. Text
     // still follows the screen's dots per inch.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    // On a Wayland session the window runs through XWayland, unless the user
+    // asked for another platform: only as an X11 window can it stay on top,
+    // have its see-through shape and know where it is on the screen.
+    if (zx::isWaylandSession(zx::sessionFromEnvironment()) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     const zx::ProgramPlace place = placeOf(QFileInfo(QCoreApplication::applicationFilePath()));
     QApplication::setApplicationName(place.name);

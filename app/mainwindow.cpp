@@ -5,6 +5,7 @@
 #include "keymap.h"
 #include "numbers.h"
 #include "placement.h"
+#include "screengrabber.h"
 #include "settings.h"
 #include "shape.h"
 #include "snapshotnames.h"
@@ -45,12 +46,6 @@ const QColor CrosshairRed(192, 0, 0);
 // X11 cannot hold windows beyond this many pixels; absurd stored sizes stop here.
 constexpr int MaxWindowPixels = 16384;
 constexpr int MaxWindowOffset = 32000;
-
-// Without a compositor the windows below repaint what the hidden camera button
-// uncovered a moment after the new shape is in force. The screen is read once
-// that square has changed and holds still; these bound the wait.
-constexpr int SettlePollMilliseconds = 2;
-constexpr int SettleMaxMilliseconds = 150;
 
 void letEventsRun()
 {
@@ -138,6 +133,8 @@ MainWindow::MainWindow(ProgramPlace place)
 
     buildMenu();
     m_windowSystem = makeWindowSystem();
+    m_windowSystem->prepare(*this);
+    m_grabber = makeScreenGrabber([this] { m_windowSystem->sync(); });
     m_saver = new SnapshotSaver(m_place.writerFolders);
     qApp->installEventFilter(this);
 
@@ -256,7 +253,8 @@ void MainWindow::formLoad()
     QPalette pal = palette();
     pal.setColor(QPalette::Window, CrosshairRed);
     setPalette(pal);
-    setAutoFillBackground(true);
+    // A translucent window paints only its opaque parts.
+    setAutoFillBackground(!m_windowSystem->translucent());
     setWindowTitle(m_place.name);
     QDir::setCurrent(m_place.directory);
 
@@ -417,17 +415,7 @@ void MainWindow::applySettings(const Settings &s)
 
 void MainWindow::setTopMost(bool onTop)
 {
-    QWindow *w = windowHandle();
-    if (w == nullptr) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-        return;
-    }
-    // Changing the flag on the native window keeps it mapped and in place;
-    // QWidget::setWindowFlags would re-create it.
-    if (w->flags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
-        w->setFlag(Qt::WindowStaysOnTopHint, onTop);
-    if (onTop && isVisible())
-        w->raise();
+    m_windowSystem->setAbove(*this, onTop);
 }
 
 // --- Layout and shape -----------------------------------------------------
@@ -534,6 +522,7 @@ void MainWindow::formActivate()
     // The window manager draws the frame; only the inside is ours to shape.
     region.translate(-shape.frameLeft, -shape.frameTop);
     region &= QRect(0, 0, shape.inside.width(), shape.inside.height());
+    m_opaque = region;
     m_windowSystem->setShape(*this, region);
     update();
 }
@@ -543,7 +532,17 @@ void MainWindow::paintEvent(QPaintEvent *)
     // The background is the crosshair colour, so each band shows its line and
     // the pixel beside it in red; the lines draw over it all the same.
     QPainter p(this);
-    p.fillRect(rect(), CrosshairRed);
+    if (m_windowSystem->translucent()) {
+        // The see-through parts are transparent, for a compositor that does
+        // not draw the shape; the shape's parts are the crosshair colour.
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), Qt::transparent);
+        for (const QRect &r : m_opaque)
+            p.fillRect(r, CrosshairRed);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        p.fillRect(rect(), CrosshairRed);
+    }
     const int tppX = twipsPerPixelX();
     const int tppY = twipsPerPixelY();
     for (const Line *l : { &m_vLine1, &m_vLine2, &m_hLine1, &m_hLine2 }) {
@@ -686,9 +685,11 @@ void MainWindow::stopCaptureSequence()
     m_captureTimer->stop();
     setWindowTitle(m_place.name);
     // A failed sequence snapshot's message would otherwise keep the user from
-    // ever stopping a sequence that fails at every tick.
+    // ever stopping a sequence that fails at every tick; a snapshot waiting
+    // for the desktop ends without a picture.
     if (m_problemBox)
         m_problemBox->done(QMessageBox::Cancel);
+    m_grabber->cancel();
 }
 
 // --- Snapshots --------------------------------------------------------------
@@ -732,7 +733,6 @@ void MainWindow::runSnapshot(bool sequence)
         showButtonAgain();
         return;
     }
-    waitUntilUncovered(buttonArea, buttonPainted);
     m_saver->timings().hideAndReshape = clock.nsecsElapsed() / 1000;
 
     const std::time_t now = std::time(nullptr);
@@ -752,17 +752,33 @@ void MainWindow::runSnapshot(bool sequence)
     const auto number = nextSnapshotNumber(QFile::encodeName(folder).toStdString());
     m_cmdSave->setEnabled(false);
 
-    if (m_popForm->isChecked())
-        m_windowSystem->sync(); // the new caption is part of the picture
+    // The caption set above is part of a Form Area picture; the grab waits
+    // for the display to show it.
     const WindowPlace grabbed = m_windowSystem->place(*this);
-    const QRect area = m_popForm->isChecked() ? grabbed.outer : grabbed.inside;
-    m_lastPicture = m_saver->captureWindow(screen(), area);
+    const qint64 grabStart = clock.nsecsElapsed();
+    GrabResult shot = m_grabber->grab(
+        { m_popForm->isChecked() ? grabbed.outer : grabbed.inside, buttonArea, buttonPainted, winId() });
+    m_saver->timings().grab = (clock.nsecsElapsed() - grabStart) / 1000;
 
     std::int64_t written = 0;
-    if (number)
-        written = m_saver->saveJpeg(m_lastPicture, folder, *number, m_state.quality);
-    if (written == 0)
-        showSnapshotProblem(QStringLiteral("Problem saving snapshot"));
+    switch (shot.outcome) {
+    case GrabResult::Outcome::Taken:
+        m_lastPicture = std::move(shot.picture);
+        if (number)
+            written = m_saver->saveJpeg(m_lastPicture, folder, *number, m_state.quality);
+        if (written == 0)
+            showSnapshotProblem(QStringLiteral("Problem saving snapshot"));
+        break;
+    case GrabResult::Outcome::Impossible:
+        // Never a picture the screen does not show. Told once: a sequence
+        // would only fail the same way at every tick.
+        if (sequence)
+            stopCaptureSequence();
+        showSnapshotProblem(shot.problem);
+        break;
+    case GrabResult::Outcome::Cancelled:
+        break;
+    }
 
     const qint64 restoreStart = clock.nsecsElapsed();
     // Esc may have stopped the sequence at one of the pauses above; its caption stands.
@@ -788,30 +804,6 @@ void MainWindow::showSnapshotProblem(const QString &text)
     box.show();
     loop.exec();
     m_problemBox = nullptr;
-}
-
-void MainWindow::waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted)
-{
-    // The new shape must be in force before anything below can be seen.
-    m_windowSystem->sync();
-    QElapsedTimer clock;
-    clock.start();
-    QImage previous;
-    while (clock.elapsed() < SettleMaxMilliseconds) {
-        QImage now = m_saver->captureWindow(screen(), buttonArea);
-        if (now.format() != QImage::Format_RGB32)
-            now = now.convertToFormat(QImage::Format_RGB32);
-        // The square no longer shows the button, and what replaced it holds
-        // still: the window below has finished repainting it.
-        if (now != buttonPainted && now == previous)
-            return;
-        previous = now;
-        // A plain sleep: the other programs repaint on their own, and keys
-        // held back by a nested event loop would later be read with the
-        // modifiers of the keys that followed them.
-        QThread::msleep(SettlePollMilliseconds);
-        m_windowSystem->sync();
-    }
 }
 
 void MainWindow::captureTimerTimer()

@@ -22,6 +22,7 @@ class QToolButton;
 namespace zx {
 
 class PictureBox;
+class ScreenGrabber;
 class SnapshotSaver;
 class WindowSystem;
 struct SnapshotTimings;
@@ -110,7 +111,6 @@ private:
     void runSnapshot(bool sequence);
     void showSnapshotProblem(const QString &text);
     void closeIfAsked();
-    void waitUntilUncovered(const QRect &buttonArea, const QImage &buttonPainted);
     // The outer frame on the screen, and placing it, in pixels.
     [[nodiscard]] QMargins frameMargins() const;
     [[nodiscard]] QRect outerRect() const;
@@ -154,8 +154,10 @@ private:
     QAction *m_popSoundOff = nullptr;
 
     std::unique_ptr<WindowSystem> m_windowSystem;
+    std::unique_ptr<ScreenGrabber> m_grabber;
     SnapshotSaver *m_saver = nullptr;
     QImage m_lastPicture; // what the picture box holds after a snapshot
+    QRegion m_opaque; // the inside's parts that show: bands, camera button, splash
 };
 
 } // namespace zx

@@ -9,10 +9,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
-#include <QPixmap>
-#include <QRect>
-#include <QScreen>
 #include <QSoundEffect>
 
 #include <filesystem>
@@ -64,23 +60,6 @@ SnapshotSaver::WriteFunction SnapshotSaver::writer()
         m_library.unload();
     }
     return nullptr;
-}
-
-QImage SnapshotSaver::captureWindow(QScreen *screen, const QRect &area)
-{
-    QElapsedTimer clock;
-    clock.start();
-    if (screen == nullptr)
-        screen = QGuiApplication::primaryScreen();
-    QImage picture;
-    if (screen != nullptr && area.isValid()) {
-        // Window 0 is the whole desktop, so the grab holds what shows through
-        // the window's see-through parts.
-        const QPoint origin = area.topLeft() - screen->geometry().topLeft();
-        picture = screen->grabWindow(0, origin.x(), origin.y(), area.width(), area.height()).toImage();
-    }
-    m_timings.grab = clock.nsecsElapsed() / 1000;
-    return picture;
 }
 
 std::int64_t SnapshotSaver::saveJpeg(

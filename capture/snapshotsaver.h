@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <memory>
 
-class QRect;
-class QScreen;
 class QSoundEffect;
 
 namespace zx {
@@ -25,8 +23,8 @@ struct SnapshotTimings {
     qint64 total = 0;
 };
 
-// Grabbing the screen, writing the picture through the companion JPEG writer,
-// and the shutter click.
+// Writing a snapshot's picture through the companion JPEG writer, and the
+// shutter click.
 class SnapshotSaver {
 public:
     // writerFolders: where the companion writer is looked for, in order, before the
@@ -35,9 +33,6 @@ public:
     ~SnapshotSaver();
     SnapshotSaver(const SnapshotSaver &) = delete;
     SnapshotSaver &operator=(const SnapshotSaver &) = delete;
-
-    // What the screen shows in a rectangle given in global coordinates.
-    [[nodiscard]] QImage captureWindow(QScreen *screen, const QRect &area);
 
     // Writes a picture as the JPEG file `number` of the folder. When another
     // program took that name meanwhile, the following numbers are tried.

@@ -2,6 +2,8 @@
 #include "windowsystem_backends.h"
 
 #include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
 
 namespace zx {
 
@@ -14,6 +16,21 @@ std::unique_ptr<WindowSystem> makeWindowSystem()
     }
 #endif
     return makeQtWindowSystem();
+}
+
+void setAboveThroughQt(QWidget &window, bool above)
+{
+    QWindow *w = window.windowHandle();
+    if (w == nullptr) {
+        window.setWindowFlag(Qt::WindowStaysOnTopHint, above);
+        return;
+    }
+    // Changing the flag on the native window keeps it mapped and in place;
+    // QWidget::setWindowFlags would re-create it.
+    if (w->flags().testFlag(Qt::WindowStaysOnTopHint) != above)
+        w->setFlag(Qt::WindowStaysOnTopHint, above);
+    if (above && window.isVisible())
+        w->raise();
 }
 
 } // namespace zx

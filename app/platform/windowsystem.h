@@ -29,6 +29,20 @@ class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
 
+    // Called once, before the window is first shown. Where a compositor draws
+    // windows with their alpha, the window is made translucent, so that its
+    // see-through parts show what lies below even where a shape is not drawn;
+    // where the window manager keeps no "above" state, the window is made a
+    // kind it lets float above the others.
+    virtual void prepare(QWidget &window) = 0;
+
+    // Whether prepare() made the window translucent: its see-through parts
+    // must then be painted fully transparent.
+    [[nodiscard]] virtual bool translucent() const = 0;
+
+    // Keeps the window above all others, or lets it go back among them.
+    virtual void setAbove(QWidget &window, bool above) = 0;
+
     // Where the window really is now; never what was last asked for.
     [[nodiscard]] virtual WindowPlace place(const QWidget &window) const = 0;
 

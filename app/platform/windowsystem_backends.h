@@ -8,4 +8,7 @@ namespace zx {
 [[nodiscard]] std::unique_ptr<WindowSystem> makeX11WindowSystem();
 [[nodiscard]] std::unique_ptr<WindowSystem> makeQtWindowSystem();
 
+// The above state through Qt's own window flag, which both use.
+void setAboveThroughQt(QWidget &window, bool above);
+
 } // namespace zx

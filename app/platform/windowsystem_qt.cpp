@@ -11,6 +11,10 @@ namespace {
 
 class QtWindowSystem final : public WindowSystem {
 public:
+    void prepare(QWidget &) override { }
+    bool translucent() const override { return false; }
+    void setAbove(QWidget &window, bool above) override { setAboveThroughQt(window, above); }
+
     WindowPlace place(const QWidget &window) const override
     {
         // The native window's record follows what the platform reports; the

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+
+namespace zx {
+
+// What a snapshot asks of the screen.
+struct GrabRequest {
+    QRect area; // screen pixels: the window's frame or its inside
+    // Where the camera button was, and how it looked: it was just hidden, and
+    // the picture must not be taken before the screen stops showing it.
+    QRect buttonSquare;
+    QImage buttonPainted;
+    WId window = 0; // the crosshair window, for a dialog the desktop may show
+};
+
+struct GrabResult {
+    enum class Outcome {
+        Taken, // picture holds what the screen shows in the area
+        Cancelled, // ended by cancel(): nothing to save, nothing to tell
+        Impossible, // the screen cannot be read; problem says why, plainly
+    };
+    Outcome outcome = Outcome::Impossible;
+    QImage picture;
+    QString problem;
+};
+
+// Reads the screen for a snapshot. One implementation per way of reading it;
+// makeScreenGrabber() picks the one for the running session.
+class ScreenGrabber {
+public:
+    virtual ~ScreenGrabber() = default;
+
+    // What the screen shows in the area, as large as the area (parts off the
+    // screen black). A route that waits for the desktop runs the event loop
+    // meanwhile, so the window keeps repainting and takes Esc and close.
+    [[nodiscard]] virtual GrabResult grab(const GrabRequest &request) = 0;
+
+    // Ends a grab that is waiting for the desktop; it gives Cancelled.
+    virtual void cancel() { }
+};
+
+// syncDisplay waits until the display server has carried out every request
+// sent so far (the new window shape, the new caption).
+[[nodiscard]] std::unique_ptr<ScreenGrabber> makeScreenGrabber(std::function<void()> syncDisplay);
+
+// The part of a picture of the whole screen (all screens) that shows `area`,
+// as large as `area`: the screen's picture may be scaled, parts off the screen
+// are black.
+[[nodiscard]] QImage cropScreenPicture(const QImage &screenPicture, const QRect &screen, const QRect &area);
+
+} // namespace zx

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "screengrabber.h"
+
+namespace zx {
+
+[[nodiscard]] std::unique_ptr<ScreenGrabber> makeX11ScreenGrabber(std::function<void()> syncDisplay);
+[[nodiscard]] std::unique_ptr<ScreenGrabber> makePortalScreenGrabber();
+
+} // namespace zx

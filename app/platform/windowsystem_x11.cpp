@@ -58,10 +58,12 @@ public:
         if (m_translucent)
             window.setAttribute(Qt::WA_TranslucentBackground);
         // A window manager without the above state (a tiling one) keeps
-        // utility windows floating above the tiled ones. The type must be on
-        // the window before it is mapped, and Qt may re-create the native
-        // window when it shows it.
-        m_floats = !supported("_NET_WM_STATE_ABOVE");
+        // utility windows floating above the tiled ones; Qt gives a tool
+        // window that type. Closing it still ends the program.
+        if (!supported("_NET_WM_STATE_ABOVE")) {
+            window.setWindowFlag(Qt::Tool);
+            window.setAttribute(Qt::WA_QuitOnClose);
+        }
         m_window = &window;
         qApp->installEventFilter(this);
     }
@@ -161,9 +163,9 @@ private:
         return static_cast<xcb_window_t>(handle->winId());
     }
 
-    // A native window that Qt has just created, not yet mapped: what the
-    // window manager and the compositor decide at the window's first showing
-    // (its kind, whether it is shaped) must be on it now.
+    // A native window that Qt has just created, not yet mapped: a window
+    // manager decides at the window's first showing whether it is shaped
+    // (KWin, for one, frames only windows that are not).
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() != QEvent::PlatformSurface || m_window == nullptr
@@ -171,14 +173,7 @@ private:
             || static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()
                 != QPlatformSurfaceEvent::SurfaceCreated)
             return false;
-        const auto id = static_cast<xcb_window_t>(m_window->windowHandle()->winId());
-        if (m_floats) {
-            const xcb_atom_t types[]
-                = { atom("_NET_WM_WINDOW_TYPE_UTILITY"), atom("_NET_WM_WINDOW_TYPE_NORMAL") };
-            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_WINDOW_TYPE"),
-                XCB_ATOM_ATOM, 32, 2, types);
-        }
-        applyShape(id, m_shape);
+        applyShape(static_cast<xcb_window_t>(m_window->windowHandle()->winId()), m_shape);
         return false;
     }
 
@@ -236,7 +231,6 @@ private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
     bool m_translucent = false;
-    bool m_floats = false; // made a utility window, which a tiling manager floats
     QWidget *m_window = nullptr; // the prepared window, while it lives
     QRegion m_shape; // its last shape, for a native window Qt re-creates
     xcb_atom_t m_frameExtents;

@@ -303,7 +303,9 @@ void MainWindow::closeIfAsked()
 {
     if (m_closePending && !m_loading && !m_snapshotRunning) {
         m_closePending = false;
-        close();
+        // From the event loop: at the end of start-up it is not running yet,
+        // and the program would not end with its window.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
 }
 

@@ -81,6 +81,14 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         self.assertIn(b"   Pixels       = 9\r\n", self.settings_bytes(program))
         self.assertEqual(len(self.settings_bytes(program).split(b"\r\n")), 12)
 
+    def test_termination_signal_during_the_splash_is_carried_out_after_it(self):
+        folder = self.make_program_copy(files={"Zentrolux.ini": "[ZENTROLUX]\r\nPixels = 7\r\n"})
+        program = self.start_program(folder)
+        program.wait_window()
+        program.proc.terminate()  # well inside the three seconds of the splash
+        self.assertEqual(program.wait_exit(10), 0)
+        self.assertIn(b"   Pixels       = 7\r\n", self.settings_bytes(program))
+
     def test_file_is_obeyed_and_rewritten_and_a_minimized_close_keeps_its_bounds(self):
         crafted = ("; written by hand\r\n"
                    "[Other]\r\n"

@@ -404,6 +404,68 @@ class FailureTest(SnapshotTestCase):
         self.assertEqual(program.close(), 0)
 
 
+    def start_failing_sequence(self, program, inside, milliseconds=50):
+        """Starts a sequence whose every snapshot fails; returns the first failure's message box."""
+        self.choose(program, inside, MENU_SEQUENCE, SEQUENCE_START)
+        prompt = self.wait_dialog(program)
+        self.session.key("ctrl+a", prompt)
+        self.session.type_text(str(milliseconds), prompt)
+        self.session.key("Return", prompt)
+        return self.wait_message_box(program, icon=None, not_this=prompt)
+
+    def test_a_sequence_that_keeps_failing_can_be_stopped_and_closed(self):
+        folder = self.make_program_copy()
+        os.rmdir(os.path.join(folder, "Images"))
+        program, backdrop, inside = self.start_ready(folder)
+
+        # OK keeps the sequence going: the next tick fails again.
+        box = self.start_failing_sequence(program, inside)
+        self.session.key("Return", box)
+        box = self.wait_message_box(program, icon=None, not_this=box)
+        # Esc on the message stops the sequence as Esc on the window does: no further message.
+        self.session.key("Escape", box)
+        self.wait_no_dialog(program)
+        self.assert_stays(lambda: not self.other_windows(program), 1.0, "a new message after Esc")
+        self.assertEqual(self.caption(program), program.name)
+
+        # The close box of the window is honoured while such a message is open.
+        self.start_failing_sequence(program, inside)
+        self.assertEqual(program.close(), 0)
+        with open(program.path(program.name + ".ini")) as settings:
+            self.assertRegex(settings.read(), r"(?m)^\s*Interval\s*=\s*50\s*$", "settings written at the close")
+
+        # So is a termination signal.
+        os.remove(program.path(program.name + ".ini"))
+        program, backdrop, inside = self.start_ready(folder)
+        self.start_failing_sequence(program, inside, 70)
+        program.proc.terminate()
+        self.assertEqual(program.wait_exit(10), 0)
+        with open(program.path(program.name + ".ini")) as settings:
+            self.assertRegex(settings.read(), r"(?m)^\s*Interval\s*=\s*70\s*$")
+
+    def test_hand_edited_settings_still_give_snapshots(self):
+        # A quality no JPEG has, and a size far beyond the screen's.
+        folder = self.make_program_copy(files={"Zentrolux.ini": "[ZENTROLUX]\r\nQuality = 500\r\n"
+                                                                "Width = 300000\r\nHeight = 1e308\r\n"})
+        program, backdrop, inside = self.start_ready(folder)
+        outer = self.session.outer_geometry(program.wid)
+        screen = Rect(0, 0, self.session.width, self.session.height)
+        self.assertTrue(screen.contains(outer.x, outer.y) and outer.right <= screen.right and
+                        outer.bottom <= screen.bottom, f"{outer} does not lie on the screen")
+        self.assertTrue(screen.contains(*self.button_square(inside).center), "the camera button is off the screen")
+
+        started = time.monotonic()
+        self.session.key("space", program.wid)
+        # Before, such a window took 15 to 25 s and gigabytes for one snapshot.
+        self.wait_until(lambda: program.images() == ["CAP0001.jpg"], 5, message="no snapshot")
+        self.assertLess(time.monotonic() - started, 5)
+        picture = load_image(program.path("Images", "CAP0001.jpg"))
+        self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
+        self.assertEqual(program.close(), 0)
+        with open(program.path(program.name + ".ini")) as settings:
+            self.assertRegex(settings.read(), r"(?m)^\s*Quality\s*=\s*500\s*$", "the stored quality is kept")
+
+
 class ClearImagesTest(SnapshotTestCase):
     def test_question_no_yes_and_empty_folder(self):
         jpeg = bytes.fromhex("ffd8ffd9")

@@ -183,5 +183,44 @@ class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
         self.assertEqual(program.images(), [], "a picture without the permission")
 
 
+class SwayWithoutPortalTest(WaylandSnapshotCase):
+    """No screenshot service reachable (here: no session bus): no picture and one plain message, also
+    for a capture sequence, which stops instead of failing at every tick."""
+
+    session_class = zxwayland.SwaySession
+
+    def start_program(self, folder, **kwargs):
+        env = dict(kwargs.pop("env", None) or {}, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus")
+        return super().start_program(folder, env=env, **kwargs)
+
+    def messages(self, program, wid):
+        return [w for w in self.session.find_windows(program.name, program.process.pid) if w != wid]
+
+    def answer_message(self, program, wid):
+        box = self.wait_until(lambda: self.messages(program, wid), 15, message="no message")
+        self.assertEqual(len(box), 1)
+        self.session.key("Return", box[0])
+        self.wait_until(lambda: not self.messages(program, wid), 5, message="the message stayed")
+
+    def test_no_picture_and_one_message(self):
+        color, program, wid, inside, columns, rows = self.start_ready()
+        self.session.key("space", wid)
+        self.answer_message(program, wid)
+        self.assertEqual(program.images(), [])
+
+        crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_SEQUENCE, 0)
+        prompt = self.wait_until(lambda: self.messages(program, wid), 10, message="no interval prompt")[0]
+        self.session.key("ctrl+a", prompt)
+        self.session.type_text("50", prompt)
+        self.session.key("Return", prompt)
+        self.wait_until(lambda: prompt not in self.messages(program, wid), 5, message="the prompt stayed")
+        self.answer_message(program, wid)
+        # Stopped: no second message, and the caption is the name again.
+        self.assertFalse(self.wait_quietly(lambda: self.messages(program, wid), 1.5), "a message at the next tick")
+        self.assertEqual(self.session.window_name(wid), program.name)
+        self.assertEqual(program.images(), [])
+        self.assertEqual(program.close(), 0)
+
+
 if __name__ == "__main__":
     unittest.main()

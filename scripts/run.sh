@@ -18,5 +18,5 @@ desktop, start a virtual one first:
 MSG
     exit 1
 fi
-# The crosshair is an X11 window; under Wayland it runs through XWayland.
-exec env QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}" build/bin/Zentrolux
+# Under Wayland the program runs through XWayland by itself.
+exec build/bin/Zentrolux

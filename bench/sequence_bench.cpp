@@ -1,0 +1,104 @@
+// Rate of a 1 ms capture sequence of the real crosshair window into an empty
+// images folder and into one that already holds 10,000 snapshots, in turns in
+// the same run so that a busy machine weighs on both alike.
+// Usage: sequence_bench [seconds per turn = 5] [rounds = 3]. Run under Xvfb
+// with a window manager.
+#include "mainwindow.h"
+#include "snapshotnames.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int PrefilledFiles = 10000;
+
+int countFiles(const fs::path &folder)
+{
+    int n = 0;
+    for (const auto &entry : fs::directory_iterator(folder))
+        n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+void fillFolder(const fs::path &folder, int files)
+{
+    for (const auto &entry : fs::directory_iterator(folder))
+        fs::remove(entry.path());
+    // Tiny stand-ins: only their names matter to the numbering.
+    for (int i = 1; i <= files; ++i)
+        std::ofstream(folder / zx::snapshotFileName(i)) << "x";
+}
+
+// Snapshots per second of a 1 ms sequence running for the given time.
+double sequenceRate(zx::MainWindow &w, const fs::path &folder, double seconds)
+{
+    const int before = countFiles(folder);
+    QElapsedTimer clock;
+    clock.start();
+    w.startSequence(1);
+    while (clock.elapsed() < seconds * 1000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    w.stopCaptureSequence();
+    const double elapsed = double(clock.nsecsElapsed()) / 1e9;
+    return (countFiles(folder) - before) / elapsed;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    QApplication app(argc, argv);
+    QTemporaryDir place;
+    const QString binDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    QFile::copy(
+        binDir + QStringLiteral("/libZentrolux.so"), place.filePath(QStringLiteral("libZentrolux.so")));
+    const QString images = place.filePath(QStringLiteral("Images"));
+    const fs::path folder = QFile::encodeName(images).toStdString();
+    fs::create_directory(folder);
+
+    zx::MainWindow w({ QStringLiteral("ZentroluxBench"), place.path(),
+        place.filePath(QStringLiteral("ZentroluxBench.ini")), images, false, { place.path() } });
+    w.formLoad();
+
+    std::vector<double> empty, full;
+    for (int round = 0; round < rounds; ++round) {
+        // Alternate which goes first, so a drift in machine load favours neither.
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool prefilled = (round + turn) % 2 == 1;
+            fillFolder(folder, prefilled ? PrefilledFiles : 0);
+            const double rate = sequenceRate(w, folder, seconds);
+            (prefilled ? full : empty).push_back(rate);
+            std::printf("round %d, %-22s %6.1f snapshots/s\n", round + 1,
+                prefilled ? "10,000 files before:" : "empty folder before:", rate);
+        }
+    }
+    const double e = median(empty), f = median(full);
+    std::printf(
+        "1 ms sequence, median of %d turns of %.0f s: empty folder %.1f/s, 10,000 files %.1f/s = %.0f %%\n",
+        rounds, seconds, e, f, 100.0 * f / e);
+    fillFolder(folder, 0);
+    w.close();
+    return 0;
+}

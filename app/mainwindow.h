@@ -4,6 +4,7 @@
 #include "layout.h"
 #include "mainwindowstate.h"
 #include "settings.h"
+#include "snapshotnumbering.h"
 
 #include <QImage>
 #include <QMessageBox>
@@ -156,6 +157,7 @@ private:
     std::unique_ptr<WindowSystem> m_windowSystem;
     SnapshotSaver *m_saver = nullptr;
     QImage m_lastPicture; // what the picture box holds after a snapshot
+    SnapshotNumbering m_numbering; // follows the images folder rather than listing it per snapshot
 };
 
 } // namespace zx

@@ -76,7 +76,8 @@ public:
             || !onLocalFileSystem(m_path.c_str()))
             return false;
         const int wd = ::inotify_add_watch(m_fd, m_path.c_str(),
-            IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+            IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ATTRIB
+                | IN_ONLYDIR);
         if (wd < 0)
             return false; // out of watches, say
         // The watch must be on the folder the path names: replaced meanwhile, it is not trusted.
@@ -112,7 +113,10 @@ public:
                     continue; // left over from an earlier watch
                 if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT))
                     return lost();
-                if ((event->mask & IN_ISDIR) || event->len == 0)
+                // The folder's own permissions changed: it may no longer be listable.
+                if ((event->mask & IN_ATTRIB) && event->len == 0)
+                    return lost();
+                if ((event->mask & (IN_ISDIR | IN_ATTRIB)) || event->len == 0)
                     continue;
                 const bool added = event->mask & (IN_CREATE | IN_MOVED_TO);
                 events.push_back(

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -158,6 +160,19 @@ TEST_F(Numbering, ListsTheFolderOnlyWhenTheHighestMayHaveGone)
     if (!HaveWatch)
         GTEST_SKIP() << "no folder watch on this platform: every number lists the folder";
     EXPECT_EQ(m_numbering.fullScans(), 2u); // the first number, and the deleted highest
+}
+
+TEST_F(Numbering, AFolderThatCannotBeListed)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not hold for root";
+    touch("CAP0007.jpg");
+    EXPECT_EQ(m_numbering.next(m_dir), 8);
+    fs::permissions(m_dir, fs::perms::owner_read, fs::perm_options::remove);
+    expectSame("read permission taken away"); // nothing listed: 1
+    fs::permissions(m_dir, fs::perms::owner_read, fs::perm_options::add);
+    ::utimensat(AT_FDCWD, (m_dir / "CAP0007.jpg").c_str(), nullptr, 0); // a file's times: no effect
+    expectSame("read permission back");
 }
 
 TEST_F(Numbering, MoreChangesThanTheWatchCanHold)

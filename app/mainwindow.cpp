@@ -751,7 +751,7 @@ void MainWindow::runSnapshot(bool sequence)
     const QString folder = imagesFolder();
     if (m_place.installed)
         QDir().mkpath(folder); // in the user's pictures folder nobody else would make it
-    const auto number = nextSnapshotNumber(QFile::encodeName(folder).toStdString());
+    const auto number = m_numbering.next(QFile::encodeName(folder).toStdString());
     m_cmdSave->setEnabled(false);
 
     // The caption set above is part of a Form Area picture; the grab waits

@@ -4,6 +4,7 @@
 #include "layout.h"
 #include "mainwindowstate.h"
 #include "settings.h"
+#include "snapshotnumbering.h"
 
 #include <QImage>
 #include <QMessageBox>
@@ -158,6 +159,7 @@ private:
     SnapshotSaver *m_saver = nullptr;
     QImage m_lastPicture; // what the picture box holds after a snapshot
     QRegion m_opaque; // the inside's parts that show: bands, camera button, splash
+    SnapshotNumbering m_numbering; // follows the images folder rather than listing it per snapshot
 };
 
 } // namespace zx

@@ -1,5 +1,6 @@
 #include "snapshotnames.h"
 
+#include "folderentries.h"
 #include "numbers.h"
 
 #include <cstdio>
@@ -72,38 +73,57 @@ double snapshotNumberOf(std::string_view name)
     return readNumericPrefix(four);
 }
 
+bool isHiddenName(std::string_view name)
+{
+    return name.empty() || name.front() == '.';
+}
+
+bool isListedSnapshotName(std::string_view name)
+{
+    return !isHiddenName(name) && isSnapshotName(name);
+}
+
 std::vector<std::filesystem::path> listFiles(
     const std::filesystem::path &folder, bool (*accept)(std::string_view))
 {
     std::vector<std::filesystem::path> files;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
-    if (ec)
-        return files;
-    for (const auto &entry : it) {
-        const std::string name = entry.path().filename().string();
-        // Hidden files are not listed; neither are folders and devices.
-        if (name.empty() || name.front() == '.' || !accept(name))
-            continue;
-        std::error_code typeError;
-        if (!entry.is_regular_file(typeError))
-            continue;
-        files.push_back(entry.path());
-    }
+    // Hidden files are not listed; neither are folders and devices.
+    visitEntries(
+        folder, [accept](std::string_view name) { return !isHiddenName(name) && accept(name); },
+        [&](std::string_view name, EntryType type) {
+            if (type.file)
+                files.push_back(folder / std::string(name));
+        });
     return files;
+}
+
+double raisedHighest(double highest, std::string_view name)
+{
+    const double n = snapshotNumberOf(name);
+    return n > highest ? roundHalfEven(n) : highest;
+}
+
+std::optional<std::int64_t> numberAfter(double highest)
+{
+    if (!(highest < static_cast<double>(MaxSnapshotNumber)))
+        return std::nullopt;
+    return static_cast<std::int64_t>(highest) + 1;
+}
+
+SnapshotScan scanSnapshotFolder(const std::filesystem::path &imagesFolder)
+{
+    SnapshotScan scan;
+    visitEntries(imagesFolder, isListedSnapshotName, [&scan](std::string_view name, EntryType type) {
+        scan.linked = scan.linked || type.link;
+        if (type.file)
+            scan.highest = raisedHighest(scan.highest, name);
+    });
+    return scan;
 }
 
 std::optional<std::int64_t> nextSnapshotNumber(const std::filesystem::path &imagesFolder)
 {
-    double highest = 0;
-    for (const auto &file : listFiles(imagesFolder, isSnapshotName)) {
-        const double n = snapshotNumberOf(file.filename().string());
-        if (n > highest)
-            highest = roundHalfEven(n);
-    }
-    if (!(highest < static_cast<double>(MaxSnapshotNumber)))
-        return std::nullopt;
-    return static_cast<std::int64_t>(highest) + 1;
+    return numberAfter(scanSnapshotFolder(imagesFolder).highest);
 }
 
 std::string momentCaption(const std::string &programName, const std::tm &t)

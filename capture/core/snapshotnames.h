@@ -28,10 +28,30 @@ inline constexpr std::int64_t MaxSnapshotNumber = 2147483647;
 // whole run is read, so that names past CAP9999.jpg keep counting upwards.
 [[nodiscard]] double snapshotNumberOf(std::string_view name);
 
+// Whether a name is hidden: such entries are never listed.
+[[nodiscard]] bool isHiddenName(std::string_view name);
+
+// Whether a folder entry of this name may count for the numbering: CAP*.jpg
+// and not hidden (it must also be an ordinary file).
+[[nodiscard]] bool isListedSnapshotName(std::string_view name);
+
 // The ordinary, non-hidden files of a folder whose names pass a filter;
 // a missing folder gives none.
 [[nodiscard]] std::vector<std::filesystem::path> listFiles(
     const std::filesystem::path &folder, bool (*accept)(std::string_view name));
+
+// The highest number seen once a snapshot of this name counts too.
+[[nodiscard]] double raisedHighest(double highest, std::string_view name);
+
+// The number after the highest seen; nullopt once the numbers are used up.
+[[nodiscard]] std::optional<std::int64_t> numberAfter(double highest);
+
+// One listing of the images folder, as the numbering reads it.
+struct SnapshotScan {
+    double highest = 0; // 0 for an empty or missing folder
+    bool linked = false; // some snapshot name is a symbolic link
+};
+[[nodiscard]] SnapshotScan scanSnapshotFolder(const std::filesystem::path &imagesFolder);
 
 // The next snapshot number: one past the highest found in the folder (1 for an
 // empty or missing folder). Gaps are not filled. nullopt once the numbers are

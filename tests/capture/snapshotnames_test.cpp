@@ -66,6 +66,18 @@ TEST_F(ImagesFolder, NextNumberScansTheFolder)
     EXPECT_EQ(zx::nextSnapshotNumber(m_dir), 10001);
     touch({ "CAP2147483647.jpg" });
     EXPECT_FALSE(zx::nextSnapshotNumber(m_dir).has_value());
+
+    // A link counts when it leads to an ordinary file; the scan says it saw one.
+    reset();
+    touch({ "CAP0003.jpg", "target" });
+    EXPECT_FALSE(zx::scanSnapshotFolder(m_dir).linked);
+    fs::create_symlink(m_dir / "gone", m_dir / "CAP0950.jpg");
+    fs::create_directory(m_dir / "sub");
+    fs::create_directory_symlink(m_dir / "sub", m_dir / "CAP0960.jpg");
+    EXPECT_EQ(zx::nextSnapshotNumber(m_dir), 4);
+    EXPECT_TRUE(zx::scanSnapshotFolder(m_dir).linked);
+    fs::create_symlink(m_dir / "target", m_dir / "CAP0900.jpg");
+    EXPECT_EQ(zx::nextSnapshotNumber(m_dir), 901);
 }
 
 TEST_F(ImagesFolder, DeleteCountsWhatStayed)

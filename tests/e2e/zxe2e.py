@@ -14,6 +14,7 @@ are spawned from the calling thread with a parent-death signal, so call spawn() 
 
 import atexit
 import collections
+import contextlib
 import ctypes
 import ctypes.util
 import os
@@ -920,6 +921,16 @@ class XSession(XDisplayClient):
             self._wm = None
             if attempt == 2:
                 raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
+
+    @contextlib.contextmanager
+    def window_manager_paused(self):
+        """Stops openbox (SIGSTOP) for the with block, as a busy window manager that answers late: requests
+        to it (moves, activation) wait until the block ends. Send keys without a wid meanwhile."""
+        os.kill(self._wm.pid, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.kill(self._wm.pid, signal.SIGCONT)
 
     def _wm_check_window(self):
         # The root property outlives a window manager that was killed, so the window it names must exist.

@@ -21,9 +21,10 @@ namespace zx {
 
 namespace {
 
-// How long a move or resize may take the window manager; it runs out only
-// when the request is refused outright.
-constexpr int AnswerTimeoutMilliseconds = 100;
+// How long a move or resize may take a busy window manager to answer. Without
+// a connection to hear its answers, a quiet moment of this length counts as one.
+constexpr int AnswerTimeoutMilliseconds = 1000;
+constexpr int GuessTimeoutMilliseconds = 100;
 constexpr int PollMicroseconds = 500;
 constexpr int SteadyReads = 3;
 
@@ -40,8 +41,22 @@ public:
         : m_connection(connection)
         , m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
         , m_frameExtents(atom("_NET_FRAME_EXTENTS"))
+        , m_answers(xcb_connect(nullptr, nullptr))
     {
+        if (xcb_connection_has_error(m_answers) != 0) {
+            xcb_disconnect(m_answers);
+            m_answers = nullptr;
+        }
     }
+
+    ~X11WindowSystem() override
+    {
+        if (m_answers != nullptr)
+            xcb_disconnect(m_answers);
+    }
+
+    X11WindowSystem(const X11WindowSystem &) = delete;
+    X11WindowSystem &operator=(const X11WindowSystem &) = delete;
 
     WindowPlace place(const QWidget &window) const override
     {
@@ -64,6 +79,8 @@ public:
             return;
         QRect inside = outer.marginsRemoved(before.frame());
         inside.setSize(inside.size().expandedTo(QSize(1, 1)));
+        const xcb_window_t id = nativeId(window);
+        const bool hearing = listenForAnswers(id, true);
         // Through QWindow, not QWidget: the widget remembers what it asked for
         // and skips a request that equals it, even when the window manager
         // put the window elsewhere.
@@ -72,14 +89,21 @@ public:
         // The window manager decides where the window goes. Ask the server,
         // without running the event loop: keys that come meanwhile must wait
         // their turn, or they would be read with the modifiers of later ones.
+        // A window manager answers every request with a ConfigureNotify of its
+        // own (ICCCM 4.1.5), also when it leaves the window where it was; a
+        // busy one answers late, and the next key must read the outcome.
         QElapsedTimer clock;
         clock.start();
         QRect last = before.outer;
         int steady = 0;
-        while (clock.elapsed() < AnswerTimeoutMilliseconds) {
+        while (clock.elapsed() < (hearing ? AnswerTimeoutMilliseconds : GuessTimeoutMilliseconds)) {
             const QRect now = place(window).outer;
-            if (now == outer)
+            if (now == outer || (hearing && answered(id)))
                 break;
+            if (hearing) {
+                QThread::usleep(PollMicroseconds);
+                continue;
+            }
             // Put somewhere else (a constrained place) and staying there.
             steady = now != before.outer && now == last ? steady + 1 : 0;
             if (steady >= SteadyReads)
@@ -87,6 +111,8 @@ public:
             last = now;
             QThread::usleep(PollMicroseconds);
         }
+        if (hearing)
+            listenForAnswers(id, false);
     }
 
     void setShape(QWidget &window, const QRegion &opaque) override
@@ -118,6 +144,34 @@ public:
     }
 
 private:
+    // Selects the window's structure events on a connection of our own (Qt
+    // reads its own) for the time of one request, with nothing older queued.
+    bool listenForAnswers(xcb_window_t id, bool on)
+    {
+        if (m_answers == nullptr)
+            return false;
+        const uint32_t mask = on ? XCB_EVENT_MASK_STRUCTURE_NOTIFY : XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(m_answers, id, XCB_CW_EVENT_MASK, &mask);
+        std::free(xcb_get_input_focus_reply(m_answers, xcb_get_input_focus(m_answers), nullptr));
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers))
+            std::free(event);
+        return true;
+    }
+
+    // Whether the window manager's answer, a sent ConfigureNotify, has come.
+    bool answered(xcb_window_t id)
+    {
+        bool seen = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers)) {
+            const bool sent = (event->response_type & 0x80) != 0;
+            if (sent && (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY
+                && reinterpret_cast<xcb_configure_notify_event_t *>(event)->window == id)
+                seen = true;
+            std::free(event);
+        }
+        return seen;
+    }
+
     // The window's native handle as it is now: the widget's own record of it
     // can outlive a native window that Qt has since re-created.
     static xcb_window_t nativeId(const QWidget &window)
@@ -149,6 +203,7 @@ private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
     xcb_atom_t m_frameExtents;
+    xcb_connection_t *m_answers; // hears the window manager's answers; null without
 };
 
 } // namespace

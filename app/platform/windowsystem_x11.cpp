@@ -74,13 +74,18 @@ public:
     void requestPlace(QWidget &window, const QRect &outer) override
     {
         QWindow *handle = window.windowHandle();
-        const WindowPlace before = place(window);
-        if (handle == nullptr || before.outer == outer)
+        if (handle == nullptr)
             return;
-        QRect inside = outer.marginsRemoved(before.frame());
-        inside.setSize(inside.size().expandedTo(QSize(1, 1)));
         const xcb_window_t id = nativeId(window);
         const bool hearing = listenForAnswers(id, true);
+        const WindowPlace before = place(window);
+        if (before.outer == outer) {
+            if (hearing)
+                listenForAnswers(id, false);
+            return;
+        }
+        QRect inside = outer.marginsRemoved(before.frame());
+        inside.setSize(inside.size().expandedTo(QSize(1, 1)));
         // Through QWindow, not QWidget: the widget remembers what it asked for
         // and skips a request that equals it, even when the window manager
         // put the window elsewhere.
@@ -146,12 +151,23 @@ public:
 private:
     // Selects the window's structure events on a connection of our own (Qt
     // reads its own) for the time of one request, with nothing older queued.
+    // A window manager places a new window, and tells it so, before it shows
+    // it: that answer is not to the request, so a new window is waited for.
     bool listenForAnswers(xcb_window_t id, bool on)
     {
         if (m_answers == nullptr)
             return false;
         const uint32_t mask = on ? XCB_EVENT_MASK_STRUCTURE_NOTIFY : XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(m_answers, id, XCB_CW_EVENT_MASK, &mask);
+        QElapsedTimer clock;
+        clock.start();
+        while (on && clock.elapsed() < AnswerTimeoutMilliseconds) {
+            auto attributes = own(xcb_get_window_attributes_reply(
+                m_answers, xcb_get_window_attributes(m_answers, id), nullptr));
+            if (!attributes || attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+                break;
+            QThread::usleep(PollMicroseconds);
+        }
         std::free(xcb_get_input_focus_reply(m_answers, xcb_get_input_focus(m_answers), nullptr));
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers))
             std::free(event);

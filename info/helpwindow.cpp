@@ -32,7 +32,8 @@ HelpWindow::HelpWindow(QSize frameEstimate, QWidget *parent)
     QScreen *screen = QGuiApplication::primaryScreen();
     const int tppX = twipsPerPixel(screen ? screen->logicalDotsPerInchX() : 96.0);
     const int tppY = twipsPerPixel(screen ? screen->logicalDotsPerInchY() : 96.0);
-    resize(InsideWidthTwips / tppX, InsideHeightTwips / tppY);
+    // Rounded, not cut: at 200 % the 7215 twips are 901.9 pixels.
+    resize(toInt32Rounded(double(InsideWidthTwips) / tppX), toInt32Rounded(double(InsideHeightTwips) / tppY));
 
     if (screen != nullptr) {
         const QRect area = screen->geometry();

@@ -24,9 +24,10 @@ namespace zx {
 
 namespace {
 
-// How long a move or resize may take the window manager; it runs out only
-// when the request is refused outright.
-constexpr int AnswerTimeoutMilliseconds = 100;
+// How long a move or resize may take a busy window manager to answer. Without
+// a connection to hear its answers, a quiet moment of this length counts as one.
+constexpr int AnswerTimeoutMilliseconds = 1000;
+constexpr int GuessTimeoutMilliseconds = 100;
 constexpr int PollMicroseconds = 500;
 constexpr int SteadyReads = 3;
 
@@ -44,8 +45,22 @@ public:
         // Qt works on the display's first screen, as every display of today has one.
         , m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
         , m_frameExtents(atom("_NET_FRAME_EXTENTS"))
+        , m_answers(xcb_connect(nullptr, nullptr))
     {
+        if (xcb_connection_has_error(m_answers) != 0) {
+            xcb_disconnect(m_answers);
+            m_answers = nullptr;
+        }
     }
+
+    ~X11WindowSystem() override
+    {
+        if (m_answers != nullptr)
+            xcb_disconnect(m_answers);
+    }
+
+    X11WindowSystem(const X11WindowSystem &) = delete;
+    X11WindowSystem &operator=(const X11WindowSystem &) = delete;
 
     void prepare(QWidget &window) override
     {
@@ -90,9 +105,16 @@ public:
     void requestPlace(QWidget &window, const QRect &outer) override
     {
         QWindow *handle = window.windowHandle();
+        const xcb_window_t id = nativeId(window);
+        if (id == XCB_WINDOW_NONE)
+            return; // placed once it is shown
+        const bool hearing = listenForAnswers(id, true);
         const WindowPlace before = place(window);
-        if (handle == nullptr || before.outer == outer)
+        if (before.outer == outer) {
+            if (hearing)
+                listenForAnswers(id, false);
             return;
+        }
         QRect inside = outer.marginsRemoved(before.frame());
         inside.setSize(inside.size().expandedTo(QSize(1, 1)));
         // Through QWindow, not QWidget: the widget remembers what it asked for
@@ -103,14 +125,21 @@ public:
         // The window manager decides where the window goes. Ask the server,
         // without running the event loop: keys that come meanwhile must wait
         // their turn, or they would be read with the modifiers of later ones.
+        // A window manager answers every request with a ConfigureNotify of its
+        // own (ICCCM 4.1.5), also when it leaves the window where it was; a
+        // busy one answers late, and the next key must read the outcome.
         QElapsedTimer clock;
         clock.start();
         QRect last = before.outer;
         int steady = 0;
-        while (clock.elapsed() < AnswerTimeoutMilliseconds) {
+        while (clock.elapsed() < (hearing ? AnswerTimeoutMilliseconds : GuessTimeoutMilliseconds)) {
             const QRect now = place(window).outer;
-            if (now == outer)
+            if (now == outer || (hearing && answered(id)))
                 break;
+            if (hearing) {
+                QThread::usleep(PollMicroseconds);
+                continue;
+            }
             // Put somewhere else (a constrained place) and staying there.
             steady = now != before.outer && now == last ? steady + 1 : 0;
             if (steady >= SteadyReads)
@@ -118,6 +147,8 @@ public:
             last = now;
             QThread::usleep(PollMicroseconds);
         }
+        if (hearing)
+            listenForAnswers(id, false);
     }
 
     void setShape(QWidget &window, const QRegion &opaque) override
@@ -152,6 +183,45 @@ public:
     }
 
 private:
+    // Selects the window's structure events on a connection of our own (Qt
+    // reads its own) for the time of one request, with nothing older queued.
+    // A window manager places a new window, and tells it so, before it shows
+    // it: that answer is not to the request, so a new window is waited for.
+    bool listenForAnswers(xcb_window_t id, bool on)
+    {
+        if (m_answers == nullptr)
+            return false;
+        const uint32_t mask = on ? XCB_EVENT_MASK_STRUCTURE_NOTIFY : XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(m_answers, id, XCB_CW_EVENT_MASK, &mask);
+        QElapsedTimer clock;
+        clock.start();
+        while (on && clock.elapsed() < AnswerTimeoutMilliseconds) {
+            auto attributes = own(xcb_get_window_attributes_reply(
+                m_answers, xcb_get_window_attributes(m_answers, id), nullptr));
+            if (!attributes || attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+                break;
+            QThread::usleep(PollMicroseconds);
+        }
+        std::free(xcb_get_input_focus_reply(m_answers, xcb_get_input_focus(m_answers), nullptr));
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers))
+            std::free(event);
+        return true;
+    }
+
+    // Whether the window manager's answer, a sent ConfigureNotify, has come.
+    bool answered(xcb_window_t id)
+    {
+        bool seen = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers)) {
+            const bool sent = (event->response_type & 0x80) != 0;
+            if (sent && (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY
+                && reinterpret_cast<xcb_configure_notify_event_t *>(event)->window == id)
+                seen = true;
+            std::free(event);
+        }
+        return seen;
+    }
+
     // The window's native handle as it is now: the widget's own record of it
     // can outlive a native window that Qt has since re-created. None before
     // the window is first shown: asking for one would create it too early.
@@ -234,6 +304,7 @@ private:
     QWidget *m_window = nullptr; // the prepared window, while it lives
     QRegion m_shape; // its last shape, for a native window Qt re-creates
     xcb_atom_t m_frameExtents;
+    xcb_connection_t *m_answers; // hears the window manager's answers; null without
 };
 
 } // namespace

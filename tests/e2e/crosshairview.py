@@ -8,12 +8,15 @@ MENU_HELP, MENU_ABOUT, MENU_CROSSHAIR, MENU_CAPTURE, MENU_QUALITY, MENU_SEQUENCE
 
 
 def wait_see_through(test, wid, backdrop, timeout=10):
-    """Waits until the splash is gone: the inside's bottom-left corner shows the backdrop. Returns the inside."""
+    """Waits until the splash is gone: the inside's bottom-left corner shows the backdrop. Returns the inside.
+
+    Of a window partly off the screen, the corner of the part on the screen is looked at.
+    """
     session = test.session
 
     def shows_backdrop():
         inside = session.geometry(wid)
-        probe = (inside.x + 5, inside.bottom - 5)
+        probe = (max(inside.x, 0) + 5, min(inside.bottom, session.height) - 5)
         return inside if session.screenshot().pixel(*probe) == backdrop.expected_color(*probe) else None
 
     return test.wait_until(shows_backdrop, timeout, message="the inside never became see-through")

@@ -14,6 +14,7 @@ are spawned from the calling thread with a parent-death signal, so call spawn() 
 
 import atexit
 import collections
+import contextlib
 import ctypes
 import ctypes.util
 import os
@@ -709,16 +710,18 @@ class XDisplayClient:
         self.move_mouse(x, y)
         self.run(["xdotool", "click", str(button)])
 
-    def key(self, keyspec, wid=None):
+    def key(self, keyspec, wid=None, delay=None):
         """Presses keys, e.g. "space", "shift+Left" or a list of them, on the window with the keyboard focus.
 
         With wid, that window is activated first and the keys go to it. Real (XTEST) key events are used;
-        they reach a Qt window reliably once it is active.
+        they reach a Qt window reliably once it is active. delay: milliseconds between keys (xdotool's
+        default is 12); a long row goes faster with 1.
         """
         keys = keyspec.split() if isinstance(keyspec, str) else list(keyspec)
         if wid is not None:
             self.activate(wid)
-        self.run(["xdotool", "key", "--clearmodifiers"] + keys)
+        timing = ["--delay", str(delay)] if delay is not None else []
+        self.run(["xdotool", "key", "--clearmodifiers"] + timing + keys)
 
     def type_text(self, text, wid=None):
         """Types text as key presses (to wid after activating it, else to the focused window)."""
@@ -728,15 +731,28 @@ class XDisplayClient:
 
 
 class XSession(XDisplayClient):
-    """A private X display with openbox, started by start() or `with`, ended by stop()."""
+    """A private X display with openbox, started by start() or `with`, ended by stop().
+
+    dpi: what the X server reports (Xvfb -dpi). Qt's logical dots per inch ignore it and follow the
+    Xft.dpi resource, so a scaled desktop needs resources={"Xft.dpi": 192} as well.
+    resources: X resources ({name: value} or "name: value" lines) loaded with xrdb before the window
+    manager starts, as a desktop's session does.
+    monitors: Rects (or (x, y, width, height) tuples) that split the one screen into monitors
+    (RandR 1.5, xrandr --setmonitor), set before the window manager starts. Exactly these are listed
+    afterwards: the first takes over the screen's own monitor.
+    """
 
     def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, depth=SCREEN_DEPTH, dpi=SCREEN_DPI,
-                 window_manager=True):
+                 window_manager=True, resources=None, monitors=None):
         self.width = width
         self.height = height
         self.depth = depth
         self.dpi = dpi
         self.window_manager = window_manager
+        if isinstance(resources, dict):
+            resources = "".join(f"{name}: {value}\n" for name, value in resources.items())
+        self.resources = resources
+        self.requested_monitors = [Rect(*m) for m in monitors] if monitors else []
         self.display = None
         self.workdir = None
         self.env = None
@@ -762,6 +778,10 @@ class XSession(XDisplayClient):
         try:
             self._prepare_folders()
             self._start_xvfb()
+            if self.resources:
+                self.run(["xrdb", "-merge", "-"], input=self.resources)
+            if self.requested_monitors:
+                self._set_monitors()
             if self.window_manager:
                 self._start_window_manager()
         except BaseException:
@@ -862,6 +882,26 @@ class XSession(XDisplayClient):
         wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, XVFB_START_TIMEOUT,
                    message=f"display {self.display} does not answer")
 
+    def _set_monitors(self):
+        # The server keeps the monitors only while it does not reset (Xvfb runs with -noreset).
+        outputs = re.findall(r"^(\S+) connected", self.run(["xrandr"]).stdout, re.MULTILINE)
+        if not outputs:
+            raise RuntimeError(f"xrandr lists no connected output on {self.display}")
+        for index, m in enumerate(self.requested_monitors):
+            millimetres = lambda pixels: max(1, round(pixels * 25.4 / self.dpi))  # noqa: E731
+            spec = f"{m.width}/{millimetres(m.width)}x{m.height}/{millimetres(m.height)}+{m.x}+{m.y}"
+            # The first names the output, so its automatic monitor (the whole screen) is not listed.
+            self.run(["xrandr", "--setmonitor", f"zx{index}", spec, outputs[0] if index == 0 else "none"])
+        listed = self.monitors()
+        if sorted(listed) != sorted(self.requested_monitors):
+            raise RuntimeError(f"monitors {listed} instead of {self.requested_monitors} on {self.display}")
+
+    def monitors(self):
+        """The monitors the X server lists now (xrandr --listmonitors), as Rects in screen pixels."""
+        out = self.run(["xrandr", "--listmonitors"]).stdout
+        return [Rect(int(x), int(y), int(w), int(h)) for w, h, x, y in
+                re.findall(r"^\s*\d+: \S+ (\d+)/\d+x(\d+)/\d+\+(-?\d+)\+(-?\d+)", out, re.MULTILINE)]
+
     def _start_window_manager(self):
         config = os.path.join(self.env["XDG_CONFIG_HOME"], "openbox", "rc.xml")
         for attempt in (1, 2):
@@ -881,6 +921,16 @@ class XSession(XDisplayClient):
             self._wm = None
             if attempt == 2:
                 raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
+
+    @contextlib.contextmanager
+    def window_manager_paused(self):
+        """Stops openbox (SIGSTOP) for the with block, as a busy window manager that answers late: requests
+        to it (moves, activation) wait until the block ends. Send keys without a wid meanwhile."""
+        os.kill(self._wm.pid, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.kill(self._wm.pid, signal.SIGCONT)
 
     def _wm_check_window(self):
         # The root property outlives a window manager that was killed, so the window it names must exist.
@@ -1110,6 +1160,9 @@ class E2ETestCase(unittest.TestCase):
 
     session_per_test = False
     screen = (SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH)
+    dpi = SCREEN_DPI
+    x_resources = None  # see XSession: resources, monitors
+    monitors = None
     program_name = "Zentrolux"
     library_name = "libZentrolux.so"
     bin_dir = None  # taken from ZX_BIN_DIR unless a subclass sets it
@@ -1133,7 +1186,7 @@ class E2ETestCase(unittest.TestCase):
     @classmethod
     def _new_session(cls):
         width, height, depth = cls.screen
-        return XSession(width, height, depth).start()
+        return XSession(width, height, depth, dpi=cls.dpi, resources=cls.x_resources, monitors=cls.monitors).start()
 
     def setUp(self):
         super().setUp()

@@ -214,6 +214,8 @@ int main(int argc, char *argv[])
         }
     }
 
+    // The geometry and the gradient are in screen pixels, also on a scaled desktop (Xft.dpi).
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     zx::Backdrop window(options.solid);

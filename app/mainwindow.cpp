@@ -143,7 +143,8 @@ MainWindow::MainWindow(ProgramPlace place)
     const int tppY = twipsPerPixelY();
     // Placed once the window manager has framed it: a position asked for
     // before that is read differently by different window managers.
-    resize(DesignInsideWidth / tppX, DesignInsideHeight / tppY);
+    resize(
+        toInt32Rounded(double(DesignInsideWidth) / tppX), toInt32Rounded(double(DesignInsideHeight) / tppY));
 }
 
 MainWindow::~MainWindow()
@@ -266,8 +267,9 @@ void MainWindow::formLoad()
     // The design puts the inside, not the frame, at its place on the screen.
     const QMargins frame = frameMargins();
     const QRect framed = outerRect();
-    placeOuter(DesignInsideLeft / twipsPerPixelX() - frame.left(),
-        DesignInsideTop / twipsPerPixelY() - frame.top(), framed.width(), framed.height());
+    placeOuter(toInt32Rounded(double(DesignInsideLeft) / twipsPerPixelX()) - frame.left(),
+        toInt32Rounded(double(DesignInsideTop) / twipsPerPixelY()) - frame.top(), framed.width(),
+        framed.height());
 
     rememberBounds(outerBounds());
     // The file's values replace these; what it lacks keeps the bounds just taken.

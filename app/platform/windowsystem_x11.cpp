@@ -125,28 +125,33 @@ public:
         // The window manager decides where the window goes. Ask the server,
         // without running the event loop: keys that come meanwhile must wait
         // their turn, or they would be read with the modifiers of later ones.
-        // A window manager answers every request with a ConfigureNotify of its
-        // own (ICCCM 4.1.5), also when it leaves the window where it was; a
-        // busy one answers late, and the next key must read the outcome.
+        // A window manager that keeps to the rules answers every request with
+        // a ConfigureNotify of its own, also when it leaves the window where
+        // it was; a busy one answers late, and the next key must read the
+        // outcome, so once it has answered it is waited for. Others (the
+        // window manager of wlroots) are given a short while.
+        const bool trusted = hearing && m_managerAnswers;
         QElapsedTimer clock;
         clock.start();
         QRect last = before.outer;
         int steady = 0;
-        while (clock.elapsed() < (hearing ? AnswerTimeoutMilliseconds : GuessTimeoutMilliseconds)) {
-            const QRect now = place(window).outer;
-            if (now == outer || (hearing && answered(id)))
+        while (clock.elapsed() < (trusted ? AnswerTimeoutMilliseconds : GuessTimeoutMilliseconds)) {
+            if (hearing && answered(id)) {
+                m_managerAnswers = true;
                 break;
-            if (hearing) {
-                QThread::usleep(PollMicroseconds);
-                continue;
             }
+            const QRect now = place(window).outer;
+            if (now == outer)
+                break;
             // Put somewhere else (a constrained place) and staying there.
             steady = now != before.outer && now == last ? steady + 1 : 0;
-            if (steady >= SteadyReads)
+            if (!trusted && steady >= SteadyReads)
                 break;
             last = now;
             QThread::usleep(PollMicroseconds);
         }
+        if (hearing && !m_managerAnswers)
+            m_managerAnswers = answered(id); // it may have come with the new place
         if (hearing)
             listenForAnswers(id, false);
     }
@@ -305,6 +310,7 @@ private:
     QRegion m_shape; // its last shape, for a native window Qt re-creates
     xcb_atom_t m_frameExtents;
     xcb_connection_t *m_answers; // hears the window manager's answers; null without
+    bool m_managerAnswers = false; // the window manager has answered a request
 };
 
 } // namespace

@@ -889,9 +889,9 @@ class XSession(XDisplayClient):
             raise RuntimeError(f"xrandr lists no connected output on {self.display}")
         for index, m in enumerate(self.requested_monitors):
             millimetres = lambda pixels: max(1, round(pixels * 25.4 / self.dpi))  # noqa: E731
-            spec = f"{m.width}/{millimetres(m.width)}x{m.height}/{millimetres(m.height)}+{m.x}+{m.y}"
+            layout = f"{m.width}/{millimetres(m.width)}x{m.height}/{millimetres(m.height)}+{m.x}+{m.y}"
             # The first names the output, so its automatic monitor (the whole screen) is not listed.
-            self.run(["xrandr", "--setmonitor", f"zx{index}", spec, outputs[0] if index == 0 else "none"])
+            self.run(["xrandr", "--setmonitor", f"zx{index}", layout, outputs[0] if index == 0 else "none"])
         listed = self.monitors()
         if sorted(listed) != sorted(self.requested_monitors):
             raise RuntimeError(f"monitors {listed} instead of {self.requested_monitors} on {self.display}")

@@ -1,7 +1,7 @@
 """The crosshair window where a compositor draws it: see-through, on top, its splash, help and About.
 
 One program start per desktop: headless sway (the window must float by itself), gnome-shell and kwin_wayland
-through Xwayland over a native window of one colour, and X11 with a compositor (openbox and xcompmgr) over
+through Xwayland over a native window of one colour, and X11 with a compositor (openbox and picom) over
 the gradient backdrop. What a desktop cannot do (click-through on the Wayland desktops, a frame under KWin)
 is not asserted here; README.md's table says why.
 """
@@ -211,18 +211,20 @@ class KdeWindowTest(WaylandWindowCase):
 
 
 class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
-    """X11 with a compositor (xcompmgr beside openbox): the translucent window, clicks through its holes,
+    """X11 with a compositor (picom beside openbox): the translucent window, clicks through its holes,
     snapshots of the composited screen."""
 
     frame = True
 
     def setUp(self):
         super().setUp()
-        if not shutil.which("xcompmgr"):
-            self.skipTest("xcompmgr is not installed (scripts/setup-debian.sh installs it)")
-        self._spawned.append(self.session.spawn(["xcompmgr", "-n"], name="xcompmgr"))
+        if not shutil.which("picom"):
+            self.skipTest("picom is not installed (scripts/setup-debian.sh installs it)")
+        # No configuration: no shadows, no fading; X rendering, as there is no GPU.
+        self._spawned.append(self.session.spawn(["picom", "--config", "/dev/null", "--backend", "xrender"],
+                                                name="picom"))
         # The program looks for the compositor once, at its start.
-        self.wait_until(self._compositing, 10, message="xcompmgr did not take the screen")
+        self.wait_until(self._compositing, 10, message="picom did not take the screen")
         self.backdrop = self.start_backdrop()
 
     def _compositing(self):

@@ -10,6 +10,8 @@ packages=(
     fonts-dejavu-core
     # tests: a virtual X display with a window manager, and tools to drive it
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
+    # ... and a compositor beside openbox for the translucent window (3 packages, 0.6 MB)
+    picom
     # the writer benchmark and the fuzz targets
     libjpeg-turbo-progs clang libclang-rt-14-dev
     # the Debian package: dependencies from the binaries, checks of the package and its metadata

@@ -85,17 +85,7 @@ public:
 
     bool translucent() const override { return m_translucent; }
 
-    void setAbove(QWidget &window, bool above) override
-    {
-        // Without an above state the window's type keeps it afloat; a change
-        // of Qt's flag would rewrite that type to a normal window's before it
-        // is first mapped, and it would be tiled.
-        if (!m_floats) {
-            setAboveThroughQt(window, above);
-        } else if (above && window.isVisible()) {
-            window.windowHandle()->raise();
-        }
-    }
+    void setAbove(QWidget &window, bool above) override { setAboveThroughQt(window, above); }
 
     WindowPlace place(const QWidget &window) const override
     {

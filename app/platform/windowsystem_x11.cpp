@@ -6,7 +6,6 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QPlatformSurfaceEvent>
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
@@ -38,7 +37,7 @@ template <typename Reply> ReplyPtr<Reply> own(Reply *reply)
     return ReplyPtr<Reply>(reply, &std::free);
 }
 
-class X11WindowSystem final : public QObject, public WindowSystem {
+class X11WindowSystem final : public WindowSystem {
 public:
     explicit X11WindowSystem(xcb_connection_t *connection)
         : m_connection(connection)
@@ -79,8 +78,6 @@ public:
             window.setWindowFlag(Qt::Tool);
             window.setAttribute(Qt::WA_QuitOnClose);
         }
-        m_window = &window;
-        qApp->installEventFilter(this);
     }
 
     bool translucent() const override { return m_translucent; }
@@ -159,25 +156,31 @@ public:
     void setShape(QWidget &window, const QRegion &opaque) override
     {
         const xcb_window_t id = nativeId(window);
-        m_shape = opaque;
+        // A translucent window is drawn with its alpha and takes no bounding
+        // shape: X would not draw outside it, and a compositor that ignores
+        // the shape (wlroots) would show stale pixels there; KWin would also
+        // take the frame away. Qt keeps no mask for it either, since it paints
+        // only inside its mask. An opaque window is shaped: Qt keeps the
+        // visible part for painting and sets it as the bounding shape, but an
+        // empty region means "no mask" to it, so that case is X's alone.
+        if (!m_translucent && (!opaque.isEmpty() || id == XCB_WINDOW_NONE))
+            window.setMask(opaque.isEmpty() ? QRegion(0, 0, 1, 1) : opaque);
         if (id == XCB_WINDOW_NONE)
-            return; // shaped as soon as it is created, before it is mapped
-        if (m_translucent) {
-            // X draws only inside the bounding shape, and a compositor that
-            // ignores the shape would show whatever was drawn outside it
-            // before (the splash, bands where they were). So the window
-            // loses its shape while it is painted afresh, transparent where
-            // it is see-through, and gets the new one after.
-            xcb_shape_mask(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, id, 0, 0, XCB_PIXMAP_NONE);
-            window.repaint();
-        } else if (!opaque.isEmpty()) {
-            // Qt keeps its own copy of the visible part for painting; an empty
-            // region means "no mask" to it, so that case is X's alone. A
-            // translucent window keeps none: Qt paints only inside its mask,
-            // and the see-through parts must be painted transparent.
-            window.setMask(opaque);
+            return; // the input shape follows at the first layout pass once shown
+        std::vector<xcb_rectangle_t> rects;
+        for (const QRect &r : opaque) {
+            rects.push_back({ static_cast<int16_t>(r.x()), static_cast<int16_t>(r.y()),
+                static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height()) });
         }
-        applyShape(id, opaque);
+        // The input shape gets the same holes: X intersects it with the
+        // bounding shape, some compositors look at it alone.
+        for (const xcb_shape_kind_t kind : { XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT }) {
+            if (kind == XCB_SHAPE_SK_BOUNDING && m_translucent)
+                continue;
+            xcb_shape_rectangles(m_connection, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
+                static_cast<uint32_t>(rects.size()), rects.data());
+        }
+        xcb_flush(m_connection);
     }
 
     void sync() override
@@ -238,37 +241,6 @@ private:
         return static_cast<xcb_window_t>(handle->winId());
     }
 
-    // A native window that Qt has just created, not yet mapped: a window
-    // manager decides at the window's first showing whether it is shaped
-    // (KWin, for one, frames only windows that are not).
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::PlatformSurface || m_window == nullptr
-            || watched != m_window->windowHandle()
-            || static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()
-                != QPlatformSurfaceEvent::SurfaceCreated)
-            return false;
-        applyShape(static_cast<xcb_window_t>(m_window->windowHandle()->winId()), m_shape);
-        return false;
-    }
-
-    // The bounding shape (what shows) and the input shape (what takes clicks)
-    // with the same holes: X intersects the two, but some compositors look at
-    // one of them alone.
-    void applyShape(xcb_window_t id, const QRegion &opaque)
-    {
-        std::vector<xcb_rectangle_t> rects;
-        for (const QRect &r : opaque) {
-            rects.push_back({ static_cast<int16_t>(r.x()), static_cast<int16_t>(r.y()),
-                static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height()) });
-        }
-        for (const xcb_shape_kind_t kind : { XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT }) {
-            xcb_shape_rectangles(m_connection, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
-                static_cast<uint32_t>(rects.size()), rects.data());
-        }
-        xcb_flush(m_connection);
-    }
-
     // Whether the window manager announces a feature in _NET_SUPPORTED.
     bool supported(const char *name) const
     {
@@ -306,8 +278,6 @@ private:
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
     bool m_translucent = false;
-    QWidget *m_window = nullptr; // the prepared window, while it lives
-    QRegion m_shape; // its last shape, for a native window Qt re-creates
     xcb_atom_t m_frameExtents;
     xcb_connection_t *m_answers; // hears the window manager's answers; null without
     bool m_managerAnswers = false; // the window manager has answered a request

@@ -637,7 +637,7 @@ class KdeSession(WaylandSession):
 
     desktop = "KDE"
     agent_desktop = "kde"
-    frames_x11_windows = False  # KWin leaves shaped X11 windows without a frame
+    frames_x11_windows = True
     tools = WaylandSession.tools + ["kwin_wayland",
                                     "/usr/libexec/xdg-desktop-portal", KDE_PORTAL]
 

@@ -537,8 +537,8 @@ void MainWindow::paintEvent(QPaintEvent *)
     // the pixel beside it in red; the lines draw over it all the same.
     QPainter p(this);
     if (m_windowSystem->translucent()) {
-        // The see-through parts are transparent, for a compositor that does
-        // not draw the shape; the shape's parts are the crosshair colour.
+        // A compositor draws the window with its alpha: the see-through parts
+        // are transparent, the shape's parts the crosshair colour.
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.fillRect(rect(), Qt::transparent);
         for (const QRect &r : m_opaque)

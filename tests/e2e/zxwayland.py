@@ -481,8 +481,9 @@ class WaylandSession(zxe2e.XDisplayClient):
 class SwaySession(WaylandSession):
     """sway (wlroots) headless with the pixman renderer, xdg-desktop-portal-wlr.
 
-    float_x11: float every X11 window (the program does not ask for it yet); native windows stay tiled,
-    so the colour window fills the screen below the floating ones. scale: the output's scale.
+    float_x11: a rule of sway's configuration floats every X11 window (the program floats by itself; the
+    window tests turn the rule off); native windows stay tiled, so the colour window fills the screen
+    below the floating ones. scale: the output's scale.
     """
 
     desktop = "sway"

@@ -80,14 +80,6 @@ class DisplayTestCase(zxe2e.E2ETestCase):
         wait_see_through(self, wid, self.desk)
         return program, wid
 
-    def outer(self, wid):
-        return self.session.outer_geometry(wid)
-
-    def wait_outer(self, wid, expected, what):
-        self.wait_until(lambda: self.outer(wid) == expected, 5,
-                        message=f"{what}: outer frame not {expected}, now {self.outer(wid)}")
-        return expected
-
     def design_outer(self, wid):
         """The outer frame a first start gives the window (at 96 dpi): the design's inside at its place."""
         f = self.session.frame_extents(wid)

@@ -63,14 +63,6 @@ class KeysTest(zxe2e.E2ETestCase):
     def passed(self):
         type(self)._healthy = True
 
-    def outer(self, wid):
-        return self.session.outer_geometry(wid)
-
-    def wait_outer(self, wid, expected, what):
-        self.wait_until(lambda: self.outer(wid) == expected, 5,
-                        message=f"{what}: outer frame not {expected}, now {self.outer(wid)}")
-        return expected
-
     # -----------------------------------------------------------------------------------------------
 
     def test_arrows_move_and_size_by_one_pixel_and_shift_squares(self):

@@ -45,10 +45,6 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         with open(program.path("Zentrolux.ini"), "rb") as f:
             return f.read()
 
-    def wait_outer(self, wid, expected, what):
-        outer = lambda: self.session.outer_geometry(wid)  # noqa: E731
-        self.wait_until(lambda: outer() == expected, 5, message=f"{what}: outer frame not {expected}, now {outer()}")
-
     def gap(self, wid):
         """The crosshair gap the bands show: half the distance between the two bands of each pair."""
         _, columns, rows = wait_bands(self, wid)

@@ -486,6 +486,12 @@ class XDisplayClient:
     height = SCREEN_HEIGHT
     _xdisplay = None
 
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
     def command(self, cmd, cwd=None):
         """The argv that runs cmd for this display (subclasses wrap it, e.g. into another user or namespace)."""
         return list(cmd)
@@ -764,12 +770,6 @@ class XSession(XDisplayClient):
         self._xdisplay = None
         self._atoms = {}
 
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
-
     # -- start and stop ---------------------------------------------------------------------------
 
     def start(self):
@@ -978,6 +978,17 @@ class XSession(XDisplayClient):
             raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace').strip()}")
         return Image.from_pnm(result.stdout)
 
+def reported_clicks(lines, origin=(0, 0)):
+    """[(button, x, y)] of the "click BUTTON X Y" lines a test window prints, moved by origin."""
+    out = []
+    for line in lines:
+        match = re.fullmatch(r"click (\d+) (-?\d+) (-?\d+)", line)
+        if match:
+            button, x, y = (int(v) for v in match.groups())
+            out.append((button, x + origin[0], y + origin[1]))
+    return out
+
+
 def _identity(user):
     """Popen's arguments that run a process as user (a login name), with that user's group alone."""
     if user is None:
@@ -1097,12 +1108,7 @@ class Backdrop:
 
     def clicks(self, since=0):
         """[(button, x, y)] of the mouse presses it received, screen coordinates."""
-        out = []
-        for line in self.process.lines(since):
-            match = re.fullmatch(r"click (\d+) (-?\d+) (-?\d+)", line)
-            if match:
-                out.append(tuple(int(v) for v in match.groups()))
-        return out
+        return reported_clicks(self.process.lines(since))
 
     def keys(self, since=0):
         """The key presses it received, as Qt names them ("Space", "Shift+Left", "+")."""
@@ -1246,6 +1252,15 @@ class E2ETestCase(unittest.TestCase):
 
     def wait_until(self, predicate, timeout, interval=0.05, message="condition not met"):
         return wait_until(predicate, timeout, interval, message)
+
+    def outer(self, wid):
+        return self.session.outer_geometry(wid)
+
+    def wait_outer(self, wid, expected, what):
+        """Waits until the window's outer frame is expected (a Rect); returns it."""
+        self.wait_until(lambda: self.outer(wid) == expected, 5,
+                        message=f"{what}: outer frame not {expected}, now {self.outer(wid)}")
+        return expected
 
     # -- cleanup ----------------------------------------------------------------------------------
 

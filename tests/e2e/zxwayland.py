@@ -132,13 +132,7 @@ class ColorWindow:
 
     def clicks(self, since=0):
         """[(button, x, y)] of the presses it received, in screen coordinates."""
-        out = []
-        for line in self.process.lines(since):
-            match = re.fullmatch(r"click (\d+) (-?\d+) (-?\d+)", line)
-            if match:
-                button, x, y = (int(v) for v in match.groups())
-                out.append((button, x + self.rect.x, y + self.rect.y))
-        return out
+        return zxe2e.reported_clicks(self.process.lines(since), self.origin)
 
     def wait_click(self, x, y, button=1, timeout=3.0, since=0):
         return wait_until(lambda: (button, x, y) in self.clicks(since), timeout,
@@ -181,12 +175,6 @@ class WaylandSession(zxe2e.XDisplayClient):
         self._agent = None
         self._xdisplay = None
         self._atoms = {}
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     # -- start and stop ---------------------------------------------------------------------------
 

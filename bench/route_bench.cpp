@@ -2,8 +2,7 @@
 // the X11 root window, or the desktop portal on a Wayland session.
 // bench/compare_routes.py runs it on each desktop and prints them side by side.
 #include "captureroute.h"
-#include "mainwindow.h"
-#include "snapshotsaver.h"
+#include "benchcrosshair.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,8 +29,8 @@ int main(int argc, char *argv[])
     QDir(place.path()).mkdir(QStringLiteral("Images"));
     const QString images = place.filePath(QStringLiteral("Images"));
 
-    zx::MainWindow w({ QStringLiteral("ZentroluxRouteBench"), place.path(),
-        place.filePath(QStringLiteral("ZentroluxRouteBench.ini")), images, false, { place.path() } });
+    const auto crosshair = makeBenchCrosshair(QStringLiteral("ZentroluxRouteBench"), place.path(), images);
+    zx::Crosshair &w = crosshair->core();
     w.formLoad();
 
     constexpr int Runs = 15;
@@ -48,6 +47,6 @@ int main(int argc, char *argv[])
     const int written = int(QDir(images).entryList(QDir::Files).size());
     std::printf("route %s: %d of %d snapshots written, median ms: snapshot %.1f, screen read %.1f\n",
         wayland ? "portal" : "x11", written, Runs, median(totals), median(grabs));
-    w.close();
+    crosshair->window().close();
     return written == Runs ? 0 : 1;
 }

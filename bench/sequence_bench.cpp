@@ -3,7 +3,7 @@
 // the same run so that a busy machine weighs on both alike.
 // Usage: sequence_bench [seconds per turn = 5] [rounds = 3]. Run under Xvfb
 // with a window manager.
-#include "mainwindow.h"
+#include "benchcrosshair.h"
 #include "snapshotnames.h"
 
 #include <QApplication>
@@ -57,7 +57,7 @@ void renewFolder(const fs::path &folder, int files, int turn)
 }
 
 // Snapshots per second of a 1 ms sequence running for the given time.
-double sequenceRate(zx::MainWindow &w, const fs::path &folder, double seconds)
+double sequenceRate(zx::Crosshair &w, const fs::path &folder, double seconds)
 {
     const int before = countFiles(folder);
     QElapsedTimer clock;
@@ -65,7 +65,7 @@ double sequenceRate(zx::MainWindow &w, const fs::path &folder, double seconds)
     w.startSequence(1);
     while (clock.elapsed() < seconds * 1000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-    w.stopCaptureSequence();
+    w.stopSequence();
     const double elapsed = double(clock.nsecsElapsed()) / 1e9;
     return (countFiles(folder) - before) / elapsed;
 }
@@ -91,8 +91,8 @@ int main(int argc, char *argv[])
     const QString images = place.filePath(QStringLiteral("Images"));
     const fs::path folder = QFile::encodeName(images).toStdString();
 
-    zx::MainWindow w({ QStringLiteral("ZentroluxBench"), place.path(),
-        place.filePath(QStringLiteral("ZentroluxBench.ini")), images, false, { place.path() } });
+    const auto crosshair = makeBenchCrosshair(QStringLiteral("ZentroluxBench"), place.path(), images);
+    zx::Crosshair &w = crosshair->core();
     w.formLoad();
 
     std::vector<double> empty, full;
@@ -111,6 +111,6 @@ int main(int argc, char *argv[])
     std::printf(
         "1 ms sequence, median of %d turns of %.0f s: empty folder %.1f/s, 10,000 files %.1f/s = %.0f %%\n",
         rounds, seconds, e, f, 100.0 * f / e);
-    w.close();
+    crosshair->window().close();
     return 0;
 }

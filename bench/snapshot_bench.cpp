@@ -1,8 +1,7 @@
 // Times snapshots of the real crosshair window on the current X display:
 // one snapshot split into its stages, a capture sequence at 1 ms, and the
 // memory held over a long sequence. Run under Xvfb with a window manager.
-#include "mainwindow.h"
-#include "snapshotsaver.h"
+#include "benchcrosshair.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,12 +46,12 @@ void clearFolder(const QString &folder)
         QFile::remove(QDir(folder).filePath(f));
 }
 
-double ms(qint64 us)
+double ms(std::int64_t us)
 {
     return double(us) / 1000.0;
 }
 
-void singleSnapshots(zx::MainWindow &w, const QString &images, const char *label, int runs)
+void singleSnapshots(zx::Crosshair &w, const QString &images, const char *label, int runs)
 {
     std::vector<zx::SnapshotTimings> all;
     for (int i = 0; i < runs; ++i) {
@@ -60,8 +59,8 @@ void singleSnapshots(zx::MainWindow &w, const QString &images, const char *label
         all.push_back(w.lastSnapshotTimings());
     }
     // Medians: the first snapshot loads the writer library and the sound.
-    const auto median = [&](qint64 zx::SnapshotTimings::*field) {
-        std::vector<qint64> v;
+    const auto median = [&](std::int64_t zx::SnapshotTimings::*field) {
+        std::vector<std::int64_t> v;
         for (const auto &t : all)
             v.push_back(t.*field);
         std::sort(v.begin(), v.end());
@@ -90,7 +89,7 @@ void singleSnapshots(zx::MainWindow &w, const QString &images, const char *label
     while (clock.elapsed() < 5000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    w.stopCaptureSequence();
+    w.stopSequence();
     const zx::SnapshotTimings &last = w.lastSnapshotTimings();
     std::printf("%s: last sequence snapshot ms: total %.2f | hide+reshape+settle %.2f | restore %.2f\n",
         label, ms(last.total), ms(last.hideAndReshape), ms(last.restore));
@@ -114,21 +113,22 @@ int main(int argc, char *argv[])
     QDir(place.path()).mkdir(QStringLiteral("Images"));
     const QString images = place.filePath(QStringLiteral("Images"));
 
-    zx::MainWindow w({ QStringLiteral("ZentroluxBench"), place.path(),
-        place.filePath(QStringLiteral("ZentroluxBench.ini")), images, false, { place.path() } });
+    const auto crosshair = makeBenchCrosshair(QStringLiteral("ZentroluxBench"), place.path(), images);
+    zx::Crosshair &w = crosshair->core();
     w.formLoad();
     std::printf("start: resident %ld KiB, peak %ld KiB\n", residentKiB(), peakKiB());
 
     singleSnapshots(w, images, "design size (475 x 314 inside)", 30);
 
-    w.move(0, 0);
-    const QSize frame = w.frameGeometry().size() - w.size();
-    w.resize(1280 - frame.width(), 1024 - frame.height());
+    zx::MainWindow &window = crosshair->window();
+    window.move(0, 0);
+    const QSize frame = window.frameGeometry().size() - window.size();
+    window.resize(1280 - frame.width(), 1024 - frame.height());
     QApplication::processEvents();
     singleSnapshots(w, images, "1280 x 1024 window", 30);
 
     // Memory over a long sequence: resident size must stay flat.
-    w.resize(475, 314);
+    window.resize(475, 314);
     QApplication::processEvents();
     const long startResident = residentKiB();
     w.startSequence(1);
@@ -140,11 +140,11 @@ int main(int argc, char *argv[])
         if (after100 == 0 && done >= 100)
             after100 = residentKiB();
     }
-    w.stopCaptureSequence();
+    w.stopSequence();
     std::printf(
         "1000 sequence snapshots: resident before %ld KiB, after 100 %ld KiB, after 1000 %ld KiB, peak %ld "
         "KiB\n",
         startResident, after100, residentKiB(), peakKiB());
-    w.close();
+    crosshair->window().close();
     return 0;
 }

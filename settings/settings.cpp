@@ -3,6 +3,9 @@
 #include "inifile.h"
 #include "numbers.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -10,67 +13,83 @@ namespace zx {
 
 namespace {
 
-constexpr std::string_view kHeader = "[ZENTROLUX]";
+constexpr std::string_view Header = "[ZENTROLUX]";
+
+// One key of the file: its name as written, and the member it holds. A key
+// has either a number or an on/off flag.
+struct Key {
+    std::string_view name;
+    std::int32_t Settings::*number = nullptr;
+    bool Settings::*flag = nullptr;
+    bool hasDefault = true; // the bounds keep the caller's value instead
+};
+
+// In the order the file is written.
+constexpr std::array<Key, 10> Keys { {
+    { "Top", &Settings::formTop, nullptr, false },
+    { "Left", &Settings::formLeft, nullptr, false },
+    { "Width", &Settings::formWidth, nullptr, false },
+    { "Height", &Settings::formHeight, nullptr, false },
+    { "Quality", &Settings::quality },
+    { "Pixels", &Settings::pixels },
+    { "Interval", &Settings::interval },
+    { "CrossHair", nullptr, &Settings::crossHair },
+    { "Capture", nullptr, &Settings::captureClient },
+    { "Sound", nullptr, &Settings::soundOn },
+} };
+
+// Loading the document upper-cases key names.
+bool sameKey(std::string_view upperCased, std::string_view name)
+{
+    return std::equal(upperCased.begin(), upperCased.end(), name.begin(), name.end(),
+        [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); });
+}
 
 } // namespace
 
 void readSettings(const std::filesystem::path &path, Settings &s)
 {
-    INIfile settingsDoc;
-    s.pixels = 4;
-    s.crossHair = true;
-    s.captureClient = false;
-    s.soundOn = true;
-    s.interval = 1000;
-    s.quality = 100;
-
-    settingsDoc.loadFile(path);
-    // Every matching line is applied in file order, so the last occurrence wins.
-    for (const INIline &entry : settingsDoc.iniLines()) {
-        if (entry.group() != kHeader)
+    const Settings defaults;
+    for (const Key &key : Keys) {
+        if (!key.hasDefault)
             continue;
-        const std::string &key = entry.section();
-        const double number = readNumericPrefix(entry.value());
-        if (key == "TOP")
-            s.formTop = toInt32Rounded(number);
-        else if (key == "LEFT")
-            s.formLeft = toInt32Rounded(number);
-        else if (key == "WIDTH")
-            s.formWidth = toInt32Rounded(number);
-        else if (key == "HEIGHT")
-            s.formHeight = toInt32Rounded(number);
-        else if (key == "QUALITY")
-            s.quality = toInt32Rounded(number);
-        else if (key == "PIXELS")
-            s.pixels = toInt32Rounded(number);
-        else if (key == "INTERVAL")
-            s.interval = toInt32Rounded(number);
-        // The switches compare the unrounded number, so 0.4 still means on.
-        else if (key == "CROSSHAIR")
-            s.crossHair = number != 0.0;
-        else if (key == "CAPTURE")
-            s.captureClient = number != 0.0;
-        else if (key == "SOUND")
-            s.soundOn = number != 0.0;
+        if (key.number != nullptr)
+            s.*key.number = defaults.*key.number;
+        else
+            s.*key.flag = defaults.*key.flag;
     }
+
+    INIfile settingsDoc;
+    settingsDoc.loadFile(path);
+    for (const INIline &entry : settingsDoc.iniLines()) {
+        if (entry.group() != Header)
+            continue;
+        const auto key = std::find_if(
+            Keys.begin(), Keys.end(), [&](const Key &k) { return sameKey(entry.section(), k.name); });
+        if (key == Keys.end())
+            continue;
+        const double number = readNumericPrefix(entry.value());
+        if (key->number != nullptr)
+            s.*key->number = toInt32Rounded(number);
+        else // the unrounded number, so 0.4 still means on
+            s.*key->flag = number != 0.0;
+    }
+    // A hand-edited gap outside the keys' range would draw the pairs crossed
+    // or off the window, and plus would narrow it.
+    s.pixels = std::clamp(s.pixels, MinPixels, MaxPixels);
 }
 
 bool writeSettings(const std::filesystem::path &path, const Settings &s)
 {
     INIfile settingsDoc;
     INIlines &lines = settingsDoc.iniLines();
-    const std::string group(kHeader);
+    const std::string group(Header);
     lines.add(group);
-    lines.add(group, "Top", std::to_string(s.formTop));
-    lines.add(group, "Left", std::to_string(s.formLeft));
-    lines.add(group, "Width", std::to_string(s.formWidth));
-    lines.add(group, "Height", std::to_string(s.formHeight));
-    lines.add(group, "Quality", std::to_string(s.quality));
-    lines.add(group, "Pixels", std::to_string(s.pixels));
-    lines.add(group, "Interval", std::to_string(s.interval));
-    lines.add(group, "CrossHair", s.crossHair ? "1" : "0");
-    lines.add(group, "Capture", s.captureClient ? "1" : "0");
-    lines.add(group, "Sound", s.soundOn ? "1" : "0");
+    for (const Key &key : Keys) {
+        const std::string value
+            = key.number != nullptr ? std::to_string(s.*key.number) : (s.*key.flag ? "1" : "0");
+        lines.add(group, std::string(key.name), value);
+    }
     return settingsDoc.saveFile(path);
 }
 

@@ -5,18 +5,25 @@
 
 namespace zx {
 
-// What the crosshair window keeps between runs.
+// The crosshair's half-gap in screen pixels is kept in this range.
+inline constexpr std::int32_t MinPixels = 1;
+inline constexpr std::int32_t MaxPixels = 50;
+
+// What the crosshair window keeps between runs, with the values of a first
+// start. The four bounds have none of their own: they are the window's place
+// and size at start-up until the file says otherwise.
 struct Settings {
     std::int32_t formTop = 0, formLeft = 0, formWidth = 0, formHeight = 0; // twips, outer bounds
     std::int32_t quality = 100, pixels = 4, interval = 1000;
-    bool crossHair = true; // mPopCross checked (false: mPopNone)
-    bool captureClient = false; // mPopClient checked (false: mPopForm)
-    bool soundOn = true; // mPopSoundOn checked (false: mPopSoundOff)
+    bool crossHair = true; // lines shown ("Cross"; false: "None")
+    bool captureClient = false; // "Client Area" (false: "Form Area")
+    bool soundOn = true;
 };
 
-// Fills s from the file: first the defaults (pixels 4, interval 1000, quality 100, crosshair shown,
-// whole window, sound on; the four bounds keep what the caller put in), then the [ZENTROLUX] keys.
-// Values are not range-checked; a number beyond 32 bits saturates.
+// Fills s from the file: first the defaults above (the four bounds keep what
+// the caller put in), then the [ZENTROLUX] keys, the last occurrence of a key
+// winning. Numbers beyond 32 bits saturate; Pixels is brought into
+// MinPixels..MaxPixels as the keys keep it.
 void readSettings(const std::filesystem::path &path, Settings &s);
 
 // Writes the eleven lines; returns false when the file could not be replaced (the old one is kept).

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry.h"
+#include "settings.h"
 
 #include <cstdint>
 
@@ -29,9 +30,6 @@ inline constexpr int Shift = 1;
 inline constexpr int Control = 2;
 inline constexpr int Alt = 4;
 } // namespace keymask
-
-inline constexpr std::int32_t MinPixels = 1;
-inline constexpr std::int32_t MaxPixels = 50;
 
 // What the key handler needs of the crosshair window. Geometry is the outer
 // frame in twips, read afresh at every step.

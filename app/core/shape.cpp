@@ -65,7 +65,7 @@ Shape computeShape(const ShapeInput &input)
     shape.frameTop = px(tp);
 
     for (const auto &c : input.controls) {
-        if (c.kind == ShapeControl::Kind::Timer || !c.onWindow || !c.visible)
+        if (!c.onWindow || !c.visible)
             continue;
         if (c.kind == ShapeControl::Kind::Box) {
             const double x0 = c.left / tppX + bp;

@@ -10,7 +10,7 @@ namespace zx {
 
 // One child control of the crosshair window as the shape sees it.
 struct ShapeControl {
-    enum class Kind { Box, Line, Timer };
+    enum class Kind { Box, Line };
     Kind kind = Kind::Box;
     bool visible = true;
     bool onWindow = true; // false for a control that sits inside another control

@@ -7,14 +7,12 @@
 
 namespace zx {
 
-std::unique_ptr<WindowSystem> makeWindowSystem()
+std::unique_ptr<WindowSystem> makeWindowSystem(const Desktop &desktop)
 {
-#if defined(ZX_HAVE_X11)
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    if (desktop.x11Window) {
         if (auto x11 = makeX11WindowSystem())
             return x11;
     }
-#endif
     return makeQtWindowSystem();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "captureroute.h"
+
 #include <QRect>
 #include <QRegion>
 
@@ -58,6 +60,7 @@ public:
     virtual void sync() = 0;
 };
 
-[[nodiscard]] std::unique_ptr<WindowSystem> makeWindowSystem();
+// The one for the desktop: the X11 one for an X11 window, else Qt's own.
+[[nodiscard]] std::unique_ptr<WindowSystem> makeWindowSystem(const Desktop &desktop);
 
 } // namespace zx

@@ -20,9 +20,14 @@ bool isWaylandSession(const SessionFacts &session)
     return !session.waylandDisplay.empty() || session.sessionType == "wayland";
 }
 
-CaptureRoute chooseCaptureRoute(const SessionFacts &session)
+Desktop decideDesktop(const SessionFacts &session, bool x11Window)
 {
-    return isWaylandSession(session) ? CaptureRoute::Portal : CaptureRoute::X11;
+    return { isWaylandSession(session), x11Window };
+}
+
+CaptureRoute chooseCaptureRoute(const Desktop &desktop)
+{
+    return desktop.wayland ? CaptureRoute::Portal : CaptureRoute::X11;
 }
 
 ScreenCrop cropFromScreen(const PixelRect &area, const PixelRect &screen, int pictureWidth, int pictureHeight)

@@ -19,13 +19,22 @@ struct SessionFacts {
 // program then runs through XWayland, whose root window holds no picture.
 [[nodiscard]] bool isWaylandSession(const SessionFacts &session);
 
+// The desktop session, decided once at start and handed to the pieces that
+// differ by it (the window system, the screen grab).
+struct Desktop {
+    bool wayland = false; // a Wayland session: its X server holds no picture of the screen
+    bool x11Window = false; // the window is an X11 window, natively or through Xwayland
+};
+
+[[nodiscard]] Desktop decideDesktop(const SessionFacts &session, bool x11Window);
+
 // How a snapshot reads the screen.
 enum class CaptureRoute {
     X11, // straight from the X server's root window
     Portal, // the desktop portal's screenshot, which the compositor takes
 };
 
-[[nodiscard]] CaptureRoute chooseCaptureRoute(const SessionFacts &session);
+[[nodiscard]] CaptureRoute chooseCaptureRoute(const Desktop &desktop);
 
 // Where a rectangle of the screen lies in a picture of the whole screen that
 // may have another scale (a scaled output gives more pixels than the screen's

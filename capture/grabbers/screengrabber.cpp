@@ -7,11 +7,11 @@
 
 namespace zx {
 
-std::unique_ptr<ScreenGrabber> makeScreenGrabber(std::function<void()> syncDisplay)
+std::unique_ptr<ScreenGrabber> makeScreenGrabber(const Desktop &desktop, std::function<void()> syncDisplay)
 {
-    switch (chooseCaptureRoute(sessionFromEnvironment())) {
+    switch (chooseCaptureRoute(desktop)) {
     case CaptureRoute::Portal:
-        return makePortalScreenGrabber();
+        return makePortalScreenGrabber(desktop.x11Window);
     case CaptureRoute::X11:
         break;
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "captureroute.h"
+#include "picture.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -21,11 +24,7 @@ struct GrabRequest {
 };
 
 struct GrabResult {
-    enum class Outcome {
-        Taken, // picture holds what the screen shows in the area
-        Cancelled, // ended by cancel(): nothing to save, nothing to tell
-        Impossible, // the screen cannot be read; problem says why, plainly
-    };
+    using Outcome = Grab::Outcome;
     Outcome outcome = Outcome::Impossible;
     QImage picture;
     QString problem;
@@ -46,9 +45,10 @@ public:
     virtual void cancel() { }
 };
 
-// syncDisplay waits until the display server has carried out every request
-// sent so far (the new window shape, the new caption).
-[[nodiscard]] std::unique_ptr<ScreenGrabber> makeScreenGrabber(std::function<void()> syncDisplay);
+// The one for the desktop. syncDisplay waits until the display server has
+// carried out every request sent so far (the new window shape, the new caption).
+[[nodiscard]] std::unique_ptr<ScreenGrabber> makeScreenGrabber(
+    const Desktop &desktop, std::function<void()> syncDisplay);
 
 // The part of a picture of the whole screen (all screens) that shows `area`,
 // as large as `area`: the screen's picture may be scaled, parts off the screen

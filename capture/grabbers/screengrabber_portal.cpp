@@ -51,6 +51,11 @@ class PortalScreenGrabber final : public QObject, public ScreenGrabber, protecte
     Q_OBJECT
 
 public:
+    explicit PortalScreenGrabber(bool x11Window)
+        : m_x11Window(x11Window)
+    {
+    }
+
     GrabResult grab(const GrabRequest &request) override
     {
         QScreen *screen = QGuiApplication::primaryScreen();
@@ -120,7 +125,7 @@ private:
 
         QDBusMessage call = QDBusMessage::createMethodCall(PortalService, PortalPath,
             QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"));
-        const QString parent = window != 0 && QGuiApplication::platformName() == QLatin1String("xcb")
+        const QString parent = window != 0 && m_x11Window
             ? QStringLiteral("x11:%1").arg(window, 0, 16)
             : QString();
         call << parent
@@ -217,6 +222,7 @@ private:
     QEventLoop *m_loop = nullptr;
     bool m_cancelled = false;
     int m_tokens = 0;
+    bool m_x11Window = false; // the portal names an X11 parent window as "x11:<id>"
     QString m_requestPath;
     std::optional<uint> m_code;
     QVariantMap m_results;
@@ -224,9 +230,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<ScreenGrabber> makePortalScreenGrabber()
+std::unique_ptr<ScreenGrabber> makePortalScreenGrabber(bool x11Window)
 {
-    return std::make_unique<PortalScreenGrabber>();
+    return std::make_unique<PortalScreenGrabber>(x11Window);
 }
 
 } // namespace zx

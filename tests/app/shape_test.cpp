@@ -21,9 +21,8 @@ zx::ShapeInput window(int insideW, int insideH, int side, int top, int pixels, b
     in.window = li.window;
     using K = zx::ShapeControl::Kind;
     zx::ShapeControl pic { K::Box, splash, true, 0, 0, layout.picWidth, layout.picHeight, {}, 1 };
-    zx::ShapeControl timer { K::Timer, true, true, 0, 0, 0, 0, {}, 1 };
     zx::ShapeControl cmd { K::Box, button, true, layout.buttonLeft, 0, 375, 375, {}, 1 };
-    in.controls = { pic, timer, cmd };
+    in.controls = { pic, cmd };
     for (const auto &line : { layout.vLine2, layout.vLine1, layout.hLine2, layout.hLine1 })
         in.controls.push_back({ K::Line, cross, true, 0, 0, 0, 0, *line, 1 });
     return in;
@@ -86,7 +85,7 @@ TEST(Shape, LineIsMeasuredFromTheOuterCorner)
     EXPECT_EQ(wide.bands[0][2].x - wide.bands[0][0].x, 6);
 }
 
-TEST(Shape, HiddenControlsTimersAndNestedControlsAreNotPartOfIt)
+TEST(Shape, HiddenAndNestedControlsAreNotPartOfIt)
 {
     const auto none = zx::computeShape(window(475, 314, 4, 30, 4, /*cross=*/false));
     EXPECT_TRUE(none.bands.empty());
@@ -98,7 +97,7 @@ TEST(Shape, HiddenControlsTimersAndNestedControlsAreNotPartOfIt)
     EXPECT_FALSE(noButton.contains(470, 40));
 
     auto nested = window(475, 314, 4, 30, 4);
-    nested.controls[2].onWindow = false;
+    nested.controls[1].onWindow = false;
     EXPECT_TRUE(zx::computeShape(nested).boxes.empty());
 }
 

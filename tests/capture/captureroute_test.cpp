@@ -21,7 +21,7 @@ TEST(CaptureRoute, WaylandSessionsUseThePortal)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.session.waylandDisplay + "/" + c.session.sessionType);
-        EXPECT_EQ(zx::chooseCaptureRoute(c.session), c.route);
+        EXPECT_EQ(zx::chooseCaptureRoute(zx::decideDesktop(c.session, true)), c.route);
         EXPECT_EQ(zx::isWaylandSession(c.session), c.route == CaptureRoute::Portal);
     }
 }

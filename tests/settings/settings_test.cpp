@@ -33,7 +33,11 @@ TEST(Settings, ReadAppliesTheZentroluxKeys)
         // Switches compare the unrounded number: 0.4 is on.
         { h + "Sound = off\r\nSound = 0.4\r\n", [](Settings &) {} },
         { h + "Capture = 0.4\r\n", [](Settings &s) { s.captureClient = true; } },
-        { h + "Pixels = 0.4\r\n", [](Settings &s) { s.pixels = 0; } },
+        // A gap outside the keys' range is brought into it: 0.4 rounds to 0, then acts as 1.
+        { h + "Pixels = 0.4\r\n", [](Settings &s) { s.pixels = 1; } },
+        { h + "Pixels = -5\r\n", [](Settings &s) { s.pixels = 1; } },
+        { h + "Pixels = 1000\r\n", [](Settings &s) { s.pixels = 50; } },
+        { h + "Pixels = 50\r\n", [](Settings &s) { s.pixels = 50; } },
         { h + "Pixels = 2.5\r\n", [](Settings &s) { s.pixels = 2; } },
         { h + "Pixels = 3.5\r\n", [](Settings &s) { s.pixels = 4; } },
         { h + "Quality = 55\r\n", [](Settings &s) { s.quality = 55; } },

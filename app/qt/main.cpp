@@ -1,4 +1,10 @@
-#include "mainwindow.h"
+#include "qtcrosshair.h"
+
+#include "captureroute.h"
+#include "filelocations.h"
+#include "programinfo.h"
+#include "termination.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,14 +15,6 @@
 
 #include <filesystem>
 #include <memory>
-
-#include "captureroute.h"
-#include "filelocations.h"
-#include "programinfo.h"
-#include "termination.h"
-#include "version.h"
-
-#include <zentrolux/tempbitmap.h>
 
 namespace {
 
@@ -37,30 +35,9 @@ std::unique_ptr<QLockFile> lockInstance(const QString &programName)
     return std::make_unique<QLockFile>(QString());
 }
 
-QString fromPath(const std::filesystem::path &path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
-}
-
 std::filesystem::path toPath(const QString &path)
 {
     return QFile::encodeName(path).toStdString();
-}
-
-// Where this copy keeps its settings and pictures: beside itself, or, when installed, in the
-// user's own folders (the rule is in fileLocations()).
-zx::ProgramPlace placeOf(const QFileInfo &self)
-{
-    const std::string name = zx::programNameFromFile(self.fileName().toStdString());
-    const zx::FolderFacts facts = zx::inspectFolder(toPath(self.absolutePath()), ZX_INSTALL_BINDIR);
-    const zx::UserFolders user { qgetenv("XDG_CONFIG_HOME").toStdString(), toPath(QDir::homePath()),
-        toPath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)) };
-    const zx::FileLocations files = zx::fileLocations(name, facts, user, ZX_WRITER_FROM_BINDIR);
-    zx::ProgramPlace place { QString::fromStdString(name), self.absolutePath(), fromPath(files.settingsFile),
-        fromPath(files.imagesFolder), files.installed, {} };
-    for (const auto &folder : files.writerFolders)
-        place.writerFolders.append(fromPath(folder));
-    return place;
 }
 
 } // namespace
@@ -74,11 +51,27 @@ int main(int argc, char *argv[])
     // On a Wayland session the window runs through XWayland, unless the user
     // asked for another platform: only as an X11 window can it stay on top,
     // have its see-through shape and know where it is on the screen.
-    if (zx::isWaylandSession(zx::sessionFromEnvironment()) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const zx::SessionFacts session = zx::sessionFromEnvironment();
+    if (zx::isWaylandSession(session) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-    const zx::ProgramPlace place = placeOf(QFileInfo(QCoreApplication::applicationFilePath()));
-    QApplication::setApplicationName(place.name);
+    // The desktop, decided once: every piece that differs by it is handed this.
+    const zx::Desktop desktop
+        = zx::decideDesktop(session, QGuiApplication::platformName() == QLatin1String("xcb"));
+
+    // Where this copy keeps its settings and pictures: beside itself, or, when
+    // installed, in the user's own folders.
+    const QFileInfo self(QCoreApplication::applicationFilePath());
+    const std::string name = zx::programNameFromFile(self.fileName().toStdString());
+    const zx::FolderFacts facts = zx::inspectFolder(toPath(self.absolutePath()), ZX_INSTALL_BINDIR);
+    const zx::UserFolders user { qgetenv("XDG_CONFIG_HOME").toStdString(), toPath(QDir::homePath()),
+        toPath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)) };
+    const zx::FileLocations files = zx::fileLocations(name, facts, user, ZX_WRITER_FROM_BINDIR);
+    const zx::ProgramPlace place { name, toPath(self.absolutePath()), files.settingsFile, files.imagesFolder,
+        files.installed };
+
+    const QString title = QString::fromStdString(name);
+    QApplication::setApplicationName(title);
     // Lets the desktop match the window to the menu entry of the package.
     if (place.installed)
         QGuiApplication::setDesktopFileName(QStringLiteral(ZX_APP_ID));
@@ -87,16 +80,14 @@ int main(int argc, char *argv[])
                                             .arg(zx::version::minor)
                                             .arg(zx::version::revision));
 
-    const auto lock = lockInstance(place.name);
+    const auto lock = lockInstance(title);
     if (!lock) {
-        QMessageBox::warning(nullptr, place.name, place.name + QStringLiteral(" is already running!"));
+        QMessageBox::warning(nullptr, title, title + QStringLiteral(" is already running!"));
         return 0;
     }
 
-    zx::MainWindow window(place);
-    zx::closeOnTerminationRequest(&window);
-    window.formLoad();
-    const int exitCode = QApplication::exec();
-    zx::removeRunTempFolder();
-    return exitCode;
+    zx::QtCrosshair crosshair(place, files.writerFolders, desktop);
+    zx::closeOnTerminationRequest(&crosshair.window());
+    crosshair.core().formLoad();
+    return QApplication::exec();
 }

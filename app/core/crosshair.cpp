@@ -1,0 +1,520 @@
+#include "crosshair.h"
+
+#include "placement.h"
+#include "snapshotnames.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+
+namespace zx {
+
+namespace {
+
+constexpr int LineWidth = 1; // pixels; each band is twice as wide
+
+constexpr const char *ProblemSaving = "Problem saving snapshot";
+constexpr const char *IntervalPrompt = "Enter Interval in milliseconds:\n\n"
+                                       "(Once started, press Esc to stop capturing)";
+constexpr const char *IntervalRange = "Interval must be between 1 and 65000";
+constexpr const char *NothingToClear = "There are no files in the folder to Delete!";
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::int64_t microsecondsSince(SteadyClock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now() - start).count();
+}
+
+FrameInsets frameOf(const WindowBounds &b)
+{
+    return { b.inside.left - b.outer.left, b.inside.top - b.outer.top, b.outer.right - b.inside.right,
+        b.outer.bottom - b.inside.bottom };
+}
+
+} // namespace
+
+Crosshair::Crosshair(ProgramPlace place, Parts parts, std::unique_ptr<FolderWatch> watch)
+    : m_place(std::move(place))
+    , m_window(parts.window)
+    , m_dialogs(parts.dialogs)
+    , m_timer(parts.timer)
+    , m_screen(parts.screen)
+    , m_writer(parts.writer)
+    , m_sound(parts.sound)
+    , m_clock(parts.clock)
+    , m_numbering(std::move(watch))
+{
+}
+
+TwipsScale Crosshair::scale() const
+{
+    return { m_window.twipsPerPixelX(), m_window.twipsPerPixelY() };
+}
+
+// Sized in twips, so the button keeps its size on the desk on a screen of any density.
+int Crosshair::buttonWidth() const
+{
+    return scale().pixelsX(CameraButtonTwips);
+}
+
+int Crosshair::buttonHeight() const
+{
+    return scale().pixelsY(CameraButtonTwips);
+}
+
+// --- Start-up and shutdown -------------------------------------------------
+
+void Crosshair::formLoad()
+{
+    m_window.setCaption(m_place.name);
+    std::error_code ec;
+    std::filesystem::current_path(m_place.directory, ec);
+
+    m_loading = true;
+    m_splashing = true;
+    formActivate();
+    m_window.showFramed();
+    // The design puts the inside, not the frame, at its place on the screen.
+    const TwipsScale tw = scale();
+    const WindowBounds shown = m_window.bounds();
+    const PixelRect framed = shown.outer;
+    const FrameInsets frame = frameOf(shown);
+    const int designLeft = tw.pixelsX(DesignInsideLeft) - frame.left;
+    const int designTop = tw.pixelsY(DesignInsideTop) - frame.top;
+    placeOuter({ designLeft, designTop, designLeft + framed.width(), designTop + framed.height() });
+
+    rememberBounds(outerBounds());
+    // The file's values replace these; what it lacks keeps the bounds just taken.
+    readSettings(m_place.settingsFile, m_settings);
+    showChecks();
+
+    const TwipsRect designBounds = outerBounds();
+    keepReachable(designBounds);
+    const int left = tw.pixelsX(m_settings.formLeft);
+    const int top = tw.pixelsY(m_settings.formTop);
+    placeOuter({ left, top, left + designBounds.width / tw.tppX(), top + designBounds.height / tw.tppY() });
+    m_window.letEventsRun();
+    m_window.pauseWithoutInput(SplashMilliseconds);
+    m_splashing = false;
+    // The inside turns see-through at once: placing the window below lets
+    // events run, and the picture must not give way to a plain red inside.
+    formActivate();
+    placeOuter(tw.toPixels({ m_settings.formLeft, m_settings.formTop, m_settings.formWidth, m_settings.formHeight }));
+    formResize();
+    setQuality(m_settings.quality);
+    m_loading = false;
+    closeIfAsked();
+}
+
+void Crosshair::keepReachable(const TwipsRect &designBounds)
+{
+    // Stored bounds are used as they are while the window can be reached; a
+    // hand-edited or stale file cannot open it off every screen, larger than
+    // the screen or too small to reach the menu.
+    const TwipsScale tw = scale();
+    StoredPlacement in;
+    in.left = double(m_settings.formLeft) / tw.tppX();
+    in.top = double(m_settings.formTop) / tw.tppY();
+    in.width = double(m_settings.formWidth) / tw.tppX();
+    in.height = double(m_settings.formHeight) / tw.tppY();
+    in.screens = m_window.screens();
+    in.frame = frameOf(m_window.bounds());
+    in.buttonSize = buttonWidth();
+    in.designPlace = { tw.pixelsX(designBounds.left), tw.pixelsY(designBounds.top) };
+    const PixelRect placed = placeStoredBounds(in);
+    // Bounds that were usable stay exactly as stored, to the twip.
+    if (placed != tw.toPixels({ m_settings.formLeft, m_settings.formTop, m_settings.formWidth, m_settings.formHeight }))
+        rememberBounds(tw.toTwips(placed));
+}
+
+bool Crosshair::closeRequested()
+{
+    // A close request (the close box, a termination signal) that comes while
+    // the program starts or while a snapshot runs, at its pauses or under its
+    // message, is kept and carried out as soon as that is over, so that the
+    // settings are written and no sequence outlives it.
+    if (m_loading || m_snapshotRunning) {
+        m_closePending = true;
+        if (m_snapshotRunning)
+            stopSequence();
+        return false;
+    }
+    if (!m_closed) {
+        m_closed = true;
+        // Minimized or maximized bounds are never stored.
+        if (m_window.isNormal())
+            rememberBounds(outerBounds());
+        m_timer.stop();
+        if (m_place.installed) {
+            std::error_code ec;
+            std::filesystem::create_directories(m_place.settingsFile.parent_path(), ec);
+        }
+        // A folder that refuses the file keeps the old one; nothing to tell.
+        (void)writeSettings(m_place.settingsFile, m_settings);
+    }
+    return true;
+}
+
+void Crosshair::closeIfAsked()
+{
+    if (m_closePending && !m_loading && !m_snapshotRunning) {
+        m_closePending = false;
+        m_window.closeSoon();
+    }
+}
+
+void Crosshair::rememberBounds(const TwipsRect &r)
+{
+    m_settings.formTop = r.top;
+    m_settings.formLeft = r.left;
+    m_settings.formWidth = r.width;
+    m_settings.formHeight = r.height;
+}
+
+// --- Layout and shape ------------------------------------------------------
+
+void Crosshair::formResize()
+{
+    if (m_resizing)
+        return;
+    m_resizing = true;
+    const TwipsScale tw = scale();
+
+    LayoutInput in;
+    const WindowBounds now = m_window.bounds();
+    in.window = tw.window(now.outer, now.inside);
+    in.pixels = m_settings.pixels;
+    in.captureForm = !m_settings.captureClient;
+    in.buttonWidth = double(buttonWidth()) * tw.tppX();
+    const LayoutResult out = computeLayout(in);
+
+    // A line whose arithmetic does not fit stays where it was.
+    const std::array<const std::optional<LineGeometry> *, 4> placed { &out.vLine1, &out.vLine2, &out.hLine1,
+        &out.hLine2 };
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        if (*placed[i])
+            m_lines[i] = **placed[i];
+    }
+    m_pictureBox = { 0, 0, std::clamp(tw.pixelsX(out.picWidth), 0, MaxWindowPixels),
+        std::clamp(tw.pixelsY(out.picHeight), 0, MaxWindowPixels) };
+    const int buttonLeft = tw.pixelsX(out.buttonLeft);
+    const int buttonTop = tw.pixelsY(out.buttonTop);
+    m_button = { buttonLeft, buttonTop, buttonLeft + buttonWidth(), buttonTop + buttonHeight() };
+
+    formActivate();
+    m_window.setAbove(true);
+    m_resizing = false;
+}
+
+void Crosshair::formActivate()
+{
+    const TwipsScale tw = scale();
+    const bool linesShown = m_settings.crossHair;
+
+    ShapeInput in;
+    const WindowBounds now = m_window.bounds();
+    in.window = tw.window(now.outer, now.inside);
+    const auto box = [&](const PixelRect &r, bool visible) {
+        ShapeControl c;
+        c.kind = ShapeControl::Kind::Box;
+        c.visible = visible;
+        c.left = double(r.left) * tw.tppX();
+        c.top = double(r.top) * tw.tppY();
+        c.width = double(r.width()) * tw.tppX();
+        c.height = double(r.height()) * tw.tppY();
+        return c;
+    };
+    const auto line = [&](const LineGeometry &g) {
+        ShapeControl c;
+        c.kind = ShapeControl::Kind::Line;
+        c.visible = linesShown;
+        c.line = g;
+        c.lineWidth = LineWidth;
+        return c;
+    };
+    // In the order the controls were created: picture box, button, vLine2, vLine1, hLine2, hLine1.
+    in.controls = { box(m_pictureBox, m_splashing), box(m_button, m_buttonShown), line(m_lines[1]),
+        line(m_lines[0]), line(m_lines[3]), line(m_lines[2]) };
+
+    WindowLook look;
+    look.shape = computeShape(in);
+    if (linesShown) {
+        for (const LineGeometry &g : m_lines)
+            look.lines.push_back({ g.x1 / tw.tppX(), g.y1 / tw.tppY(), g.x2 / tw.tppX(), g.y2 / tw.tppY(), LineWidth });
+    }
+    look.button = m_button;
+    look.buttonShown = m_buttonShown;
+    look.cameraPictureWidth = tw.pixelsX(CameraPictureTwips);
+    look.cameraPictureHeight = tw.pixelsY(CameraPictureTwips);
+    look.splash = m_splashing;
+    look.pictureBox = m_pictureBox;
+    m_window.setLook(look);
+}
+
+// --- Keys ------------------------------------------------------------------
+
+void Crosshair::keyDown(int keyCode, int modifierMask)
+{
+    // The splash takes no input.
+    if (m_splashing)
+        return;
+    formKeyDown(*this, keyCode, modifierMask);
+}
+
+TwipsRect Crosshair::outerBounds() const
+{
+    return scale().toTwips(m_window.bounds().outer);
+}
+
+void Crosshair::placeOuter(const PixelRect &outer)
+{
+    const FrameInsets m = frameOf(m_window.bounds());
+    const int w = std::clamp(outer.width() - m.left - m.right, 1, MaxWindowPixels);
+    const int h = std::clamp(outer.height() - m.top - m.bottom, 1, MaxWindowPixels);
+    const int left = std::clamp(outer.left, -MaxWindowOffset, MaxWindowOffset);
+    const int top = std::clamp(outer.top, -MaxWindowOffset, MaxWindowOffset);
+    m_window.requestPlace({ left, top, left + w + m.left + m.right, top + h + m.top + m.bottom });
+}
+
+void Crosshair::setOuterBounds(const TwipsRect &bounds)
+{
+    placeOuter(scale().toPixels(bounds));
+}
+
+void Crosshair::setOuterWidth(int width)
+{
+    const PixelRect r = m_window.bounds().outer;
+    placeOuter({ r.left, r.top, r.left + scale().pixelsX(width), r.bottom });
+}
+
+void Crosshair::setOuterHeight(int height)
+{
+    const PixelRect r = m_window.bounds().outer;
+    placeOuter({ r.left, r.top, r.right, r.top + scale().pixelsY(height) });
+}
+
+// --- Menu ------------------------------------------------------------------
+
+void Crosshair::cmdSaveMouseDown(int mouseButton, PixelPoint pointer)
+{
+    if (mouseButton != 2)
+        return;
+    m_window.popupMenu({ m_button.left + pointer.x, m_button.top + pointer.y });
+}
+
+void Crosshair::showChecks()
+{
+    m_window.showChecks({ m_settings.crossHair, m_settings.captureClient, m_settings.soundOn, m_settings.quality });
+}
+
+void Crosshair::choose(MenuCommand command)
+{
+    switch (command) {
+    case MenuCommand::Help:
+        showInformation(true);
+        return;
+    case MenuCommand::About:
+        showInformation(false);
+        return;
+    case MenuCommand::CrossNone:
+    case MenuCommand::Cross:
+        setOption(m_settings.crossHair, command == MenuCommand::Cross, true);
+        return;
+    case MenuCommand::FormArea:
+    case MenuCommand::ClientArea:
+        setOption(m_settings.captureClient, command == MenuCommand::ClientArea, true);
+        return;
+    case MenuCommand::SoundOn:
+    case MenuCommand::SoundOff:
+        setOption(m_settings.soundOn, command == MenuCommand::SoundOn, false);
+        return;
+    case MenuCommand::StartSequence:
+        startCaptureSequence();
+        return;
+    case MenuCommand::Explore:
+        m_dialogs.openFolder(m_place.imagesFolder);
+        return;
+    case MenuCommand::Clear:
+        clearImages();
+        return;
+    default:
+        setQuality(qualityOf(command));
+        return;
+    }
+}
+
+void Crosshair::setOption(bool &option, bool value, bool relayout)
+{
+    option = value;
+    showChecks();
+    if (relayout)
+        formResize();
+    m_window.letEventsRun();
+}
+
+void Crosshair::setQuality(std::int32_t quality)
+{
+    m_settings.quality = quality;
+    showChecks();
+    m_window.letEventsRun();
+}
+
+void Crosshair::showInformation(bool help)
+{
+    // Out of the topmost band while the window is open, so it is never under the crosshair.
+    m_window.setAbove(false);
+    if (help)
+        m_dialogs.showHelp();
+    else
+        m_dialogs.showAbout();
+    m_window.setAbove(true);
+}
+
+// --- Capture sequence and the images folder --------------------------------
+
+void Crosshair::startCaptureSequence()
+{
+    const auto answer = m_dialogs.askText(IntervalPrompt, std::to_string(m_settings.interval));
+    if (!answer || answer->empty())
+        return;
+    const IntervalAnswer a = readIntervalAnswer(*answer);
+    if (a.kind == IntervalAnswer::Kind::OutOfRange) {
+        m_dialogs.warn(IntervalRange);
+        return;
+    }
+    if (a.kind != IntervalAnswer::Kind::Accepted)
+        return;
+    m_settings.interval = a.milliseconds;
+    startSequence(a.milliseconds);
+}
+
+void Crosshair::startSequence(int milliseconds)
+{
+    m_timer.start(milliseconds);
+}
+
+void Crosshair::stopSequence()
+{
+    m_timer.stop();
+    m_window.setCaption(m_place.name);
+    // A failed sequence snapshot's message would otherwise keep the user from
+    // ever stopping a sequence that fails at every tick; a snapshot waiting
+    // for the desktop ends without a picture.
+    m_dialogs.closeProblem();
+    m_screen.cancel();
+}
+
+void Crosshair::timerTick()
+{
+    runSnapshot(true);
+}
+
+void Crosshair::clearImages()
+{
+    const auto files = listFiles(m_place.imagesFolder, isJpegName);
+    if (files.empty()) {
+        m_dialogs.warn(NothingToClear);
+        return;
+    }
+    const std::string count = std::to_string(files.size());
+    if (!m_dialogs.confirm("Are you sure you want to Delete " + count + " images?"))
+        return;
+    const int stayed = deleteFiles(files);
+    if (stayed > 0)
+        m_dialogs.warn(std::to_string(stayed) + " of " + count + " images could not be deleted.");
+}
+
+// --- The road of a snapshot ------------------------------------------------
+
+void Crosshair::cmdSaveClick()
+{
+    runSnapshot(false);
+}
+
+void Crosshair::runSnapshot(bool sequence)
+{
+    // One snapshot at a time: a tick or key that arrives while one runs (at
+    // its pauses or under its message) is dropped, not nested.
+    if (m_snapshotRunning || m_splashing)
+        return;
+    m_snapshotRunning = true;
+    const auto start = SteadyClock::now();
+
+    // 1. The button leaves the window and the screen.
+    const PixelRect inside = m_window.bounds().inside;
+    const PixelRect buttonSquare { inside.left + m_button.left, inside.top + m_button.top,
+        inside.left + m_button.right, inside.top + m_button.bottom };
+    m_buttonShown = false;
+    formResize();
+    m_window.letEventsRun();
+    // Esc handled just now has stopped the sequence: no snapshot after it.
+    if (sequence && !m_timer.isRunning()) {
+        showButtonAgain();
+        return;
+    }
+    m_timings.hideAndReshape = microsecondsSince(start);
+
+    // 2. The moment in the caption, part of a Form Area picture; the click.
+    m_window.setCaption(momentCaption(m_place.name, m_clock.localNow()));
+    if (m_settings.soundOn)
+        m_sound.playClick();
+
+    // 3. The number, from the images folder as it is now.
+    if (m_place.installed) {
+        // In the user's pictures folder nobody else would make it.
+        std::error_code ec;
+        std::filesystem::create_directories(m_place.imagesFolder, ec);
+    }
+    const auto number = m_numbering.next(m_place.imagesFolder);
+    m_window.enableButton(false);
+
+    // 4. The grab: never a picture the screen does not show.
+    const auto grabStart = SteadyClock::now();
+    const WindowBounds grabbed = m_window.bounds();
+    const PixelRect area = m_settings.captureClient ? grabbed.inside : grabbed.outer;
+    const Grab shot = m_screen.grab(area, buttonSquare);
+    m_timings.grab = microsecondsSince(grabStart);
+
+    // 5. The file, or the reason there is none.
+    std::int64_t written = 0;
+    switch (shot.outcome) {
+    case Grab::Outcome::Taken:
+        if (number)
+            written = m_writer.write(shot.picture, m_place.imagesFolder, *number, m_settings.quality, m_timings);
+        if (written == 0)
+            m_dialogs.showProblem(ProblemSaving);
+        break;
+    case Grab::Outcome::Impossible:
+        // Told once: a sequence would only fail the same way at every tick.
+        if (sequence)
+            stopSequence();
+        m_dialogs.showProblem(shot.problem);
+        break;
+    case Grab::Outcome::Cancelled:
+        break;
+    }
+
+    // 6. The caption after, and the button back.
+    const auto restoreStart = SteadyClock::now();
+    // Esc may have stopped the sequence at one of the pauses above; its caption stands.
+    if (sequence && m_timer.isRunning())
+        m_window.setCaption(sequenceCaption(m_place.name, written != 0 ? written : number.value_or(0)));
+    else
+        m_window.setCaption(m_place.name);
+    showButtonAgain();
+    m_timings.restore = microsecondsSince(restoreStart);
+    m_timings.total = microsecondsSince(start);
+}
+
+void Crosshair::showButtonAgain()
+{
+    m_window.enableButton(true);
+    m_buttonShown = true;
+    formResize();
+    m_window.letEventsRun();
+    m_snapshotRunning = false;
+    closeIfAsked();
+}
+
+} // namespace zx

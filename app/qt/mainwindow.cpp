@@ -1,0 +1,359 @@
+#include "mainwindow.h"
+
+#include "crosshair.h"
+#include "keymap.h"
+#include "windowsystem.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+namespace zx {
+
+namespace {
+
+const QColor CrosshairRed(192, 0, 0);
+
+QRect toQRect(const PixelRect &r)
+{
+    return { r.left, r.top, r.width(), r.height() };
+}
+
+PixelRect toPixelRect(const QRect &r)
+{
+    return { r.left(), r.top(), r.left() + r.width(), r.top() + r.height() };
+}
+
+int mouseButtonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// The picture box: the splash picture while the program starts.
+class PictureBox final : public QWidget {
+public:
+    explicit PictureBox(QWidget *parent)
+        : QWidget(parent)
+        , m_splash(QStringLiteral(":/zentrolux/splash.png"))
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        if (m_splash.isNull())
+            return;
+        // The splash is shown whole, scaled into the visible inside of the window.
+        const QSize area = parentWidget() ? parentWidget()->size() : size();
+        const QSize fitted = m_splash.size().scaled(area, Qt::KeepAspectRatio);
+        const QRect target(
+            QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2), fitted);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(target, m_splash);
+    }
+
+private:
+    QPixmap m_splash;
+};
+
+MainWindow::MainWindow(WindowSystem &windowSystem)
+    : QWidget(nullptr, Qt::Window)
+    , m_windowSystem(windowSystem)
+{
+    setObjectName(QStringLiteral("frmZentrolux"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/zentrolux/icon16.png"));
+    icon.addFile(QStringLiteral(":/zentrolux/icon32.png"));
+    setWindowIcon(icon);
+    setFocusPolicy(Qt::StrongFocus);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, CrosshairRed);
+    setPalette(pal);
+
+    m_pic = new PictureBox(this);
+    m_pic->setObjectName(QStringLiteral("Pic"));
+    m_cmdSave = new QToolButton(this);
+    m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    m_cmdSave->setToolTip(QStringLiteral("Click to save image to file, or Right-Click for options"));
+    m_cmdSave->setAutoFillBackground(true);
+    // The window takes the keys; a focused button would turn Space into a
+    // second snapshot when the key comes up.
+    m_cmdSave->setFocusPolicy(Qt::NoFocus);
+    connect(m_cmdSave, &QToolButton::clicked, this, [this] {
+        if (m_core)
+            m_core->cmdSaveClick();
+    });
+    buildMenu();
+
+    m_windowSystem.prepare(*this);
+    // A translucent window paints only its opaque parts.
+    setAutoFillBackground(!m_windowSystem.translucent());
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+void MainWindow::attach(Crosshair &core)
+{
+    m_core = &core;
+    // The first size, before the window manager frames the window: the design's inside.
+    const TwipsScale tw(twipsPerPixelX(), twipsPerPixelY());
+    resize(tw.pixelsX(DesignInsideWidth), tw.pixelsY(DesignInsideHeight));
+}
+
+void MainWindow::buildMenu()
+{
+    m_popMenu = new QMenu(QStringLiteral("Popup Menu"), this);
+    m_popMenu->setObjectName(QStringLiteral("mPopMenu"));
+    std::vector<QMenu *> parents { m_popMenu };
+    for (const MenuRow &row : popupMenuRows()) {
+        parents.resize(std::size_t(row.depth) + 1);
+        QMenu *parent = parents.back();
+        if (row.isSeparator()) {
+            parent->addSeparator();
+        } else if (row.isTitle()) {
+            parents.push_back(parent->addMenu(QString::fromUtf8(row.caption)));
+        } else {
+            QAction *action = parent->addAction(QString::fromUtf8(row.caption));
+            action->setCheckable(row.checkable);
+            const MenuCommand command = row.command;
+            connect(action, &QAction::triggered, this, [this, command] {
+                if (m_core)
+                    m_core->choose(command);
+            });
+            if (row.checkable)
+                m_checkable.emplace_back(command, action);
+        }
+    }
+}
+
+// --- What the crosshair asks of the window ---------------------------------
+
+WindowBounds MainWindow::bounds() const
+{
+    const WindowPlace now = m_windowSystem.place(*this);
+    return { toPixelRect(now.outer), toPixelRect(now.inside) };
+}
+
+int MainWindow::twipsPerPixelX() const
+{
+    const QScreen *s = screen();
+    return twipsPerPixel(s ? s->logicalDotsPerInchX() : 96.0);
+}
+
+int MainWindow::twipsPerPixelY() const
+{
+    const QScreen *s = screen();
+    return twipsPerPixel(s ? s->logicalDotsPerInchY() : 96.0);
+}
+
+std::vector<PixelRect> MainWindow::screens() const
+{
+    std::vector<PixelRect> all;
+    for (const QScreen *s : QGuiApplication::screens())
+        all.push_back(toPixelRect(s->geometry()));
+    return all;
+}
+
+bool MainWindow::isNormal() const
+{
+    return !isMinimized() && !isMaximized() && !isFullScreen();
+}
+
+void MainWindow::showFramed()
+{
+    show();
+    // The window manager frames a new window a little after it is shown; the
+    // remembered bounds must include that frame.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 500 && m_windowSystem.place(*this).frame().isNull()) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+void MainWindow::requestPlace(const PixelRect &outer)
+{
+    m_windowSystem.requestPlace(*this, toQRect(outer));
+}
+
+void MainWindow::setCaption(const std::string &caption)
+{
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void MainWindow::setLook(const WindowLook &look)
+{
+    const QSize picture(look.cameraPictureWidth, look.cameraPictureHeight);
+    if (m_cmdSave->iconSize() != picture) {
+        m_cmdSave->setIcon(QPixmap(QStringLiteral(":/zentrolux/camera.png"))
+                               .scaled(picture, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        m_cmdSave->setIconSize(picture);
+    }
+    if (look.buttonShown != !m_cmdSave->isHidden()) {
+        if (!look.buttonShown)
+            m_buttonPainted = m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        m_cmdSave->setVisible(look.buttonShown);
+    }
+    m_cmdSave->setGeometry(toQRect(look.button));
+    m_pic->setGeometry(toQRect(look.pictureBox));
+    m_pic->setVisible(look.splash);
+
+    QRegion region;
+    for (const PixelRect &r : look.shape.boxes)
+        region += toQRect(r);
+    for (const Band &b : look.shape.bands) {
+        QPolygon polygon;
+        for (const PixelPoint &p : b)
+            polygon << QPoint(p.x, p.y);
+        region += QRegion(polygon, Qt::WindingFill);
+    }
+    // The window manager draws the frame; only the inside is ours to shape.
+    region.translate(-look.shape.frameLeft, -look.shape.frameTop);
+    region &= QRect(0, 0, look.shape.inside.width(), look.shape.inside.height());
+    m_look = look;
+    m_opaque = region;
+    m_windowSystem.setShape(*this, region);
+    update();
+}
+
+void MainWindow::enableButton(bool enabled)
+{
+    m_cmdSave->setEnabled(enabled);
+}
+
+void MainWindow::setAbove(bool above)
+{
+    m_windowSystem.setAbove(*this, above);
+}
+
+void MainWindow::showChecks(const MenuChecks &checks)
+{
+    for (const auto &[command, action] : m_checkable)
+        action->setChecked(checks.isChecked(command));
+}
+
+void MainWindow::popupMenu(PixelPoint atInside)
+{
+    m_popMenu->popup(mapToGlobal(QPoint(atInside.x, atInside.y)));
+}
+
+void MainWindow::letEventsRun()
+{
+    QApplication::processEvents();
+}
+
+void MainWindow::pauseWithoutInput(int milliseconds)
+{
+    repaint();
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::closeSoon()
+{
+    // From the event loop: at the end of start-up it is not running yet,
+    // and the program would not end with its window.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+// --- Events ----------------------------------------------------------------
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_core)
+        m_core->formResize();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (m_core && event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_core->formActivate();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_core && !m_core->closeRequested())
+        event->ignore();
+    else
+        event->accept();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_core == nullptr)
+        return QWidget::eventFilter(watched, event);
+    if (watched == m_cmdSave && event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint at = mouse->position().toPoint();
+        m_core->cmdSaveMouseDown(mouseButtonCode(mouse->button()), { at.x(), at.y() });
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // Every key-down of this window, whichever child has the focus; the
+        // application sees it once per widget it passes, so take the first.
+        auto *w = qobject_cast<QWidget *>(watched);
+        if (w != nullptr && w->window() == this && QApplication::focusWidget() == w) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const VirtualKey vkey = toVirtualKey(key->key(), key->modifiers());
+            m_core->keyDown(vkey.code, vkey.mask);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::paintEvent(QPaintEvent *)
+{
+    // The background is the crosshair colour, so each band shows its line and
+    // the pixel beside it in red; the lines draw over it all the same.
+    QPainter p(this);
+    if (m_windowSystem.translucent()) {
+        // A compositor draws the window with its alpha: the see-through parts
+        // are transparent, the shape's parts the crosshair colour.
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), Qt::transparent);
+        for (const QRect &r : m_opaque)
+            p.fillRect(r, CrosshairRed);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        p.fillRect(rect(), CrosshairRed);
+    }
+    for (const DrawnLine &l : m_look.lines) {
+        p.setPen(QPen(CrosshairRed, l.width));
+        p.drawLine(QPointF(l.x1, l.y1), QPointF(l.x2, l.y2));
+    }
+}
+
+} // namespace zx

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "frontend.h"
+
+#include <QImage>
+#include <QRegion>
+#include <QWidget>
+
+#include <utility>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QToolButton;
+
+namespace zx {
+
+class Crosshair;
+class PictureBox;
+class WindowSystem;
+
+// The crosshair window in Qt: its widgets and events. Each event becomes a
+// call of the crosshair's behaviour, which asks back through CrosshairWindow.
+class MainWindow final : public QWidget, public CrosshairWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(WindowSystem &windowSystem);
+    ~MainWindow() override;
+
+    void attach(Crosshair &core);
+    // The camera button as it looked before it was last hidden: the grab
+    // waits until the screen no longer shows it.
+    [[nodiscard]] const QImage &buttonPainted() const { return m_buttonPainted; }
+
+    // CrosshairWindow
+    [[nodiscard]] WindowBounds bounds() const override;
+    [[nodiscard]] int twipsPerPixelX() const override;
+    [[nodiscard]] int twipsPerPixelY() const override;
+    [[nodiscard]] std::vector<PixelRect> screens() const override;
+    [[nodiscard]] bool isNormal() const override;
+    void showFramed() override;
+    void requestPlace(const PixelRect &outer) override;
+    void setCaption(const std::string &caption) override;
+    void setLook(const WindowLook &look) override;
+    void enableButton(bool enabled) override;
+    void setAbove(bool above) override;
+    void showChecks(const MenuChecks &checks) override;
+    void popupMenu(PixelPoint atInside) override;
+    void letEventsRun() override;
+    void pauseWithoutInput(int milliseconds) override;
+    void closeSoon() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void buildMenu();
+
+    WindowSystem &m_windowSystem;
+    Crosshair *m_core = nullptr;
+    PictureBox *m_pic = nullptr;
+    QToolButton *m_cmdSave = nullptr;
+    QMenu *m_popMenu = nullptr;
+    std::vector<std::pair<MenuCommand, QAction *>> m_checkable;
+    WindowLook m_look;
+    QRegion m_opaque; // the inside's parts that show: bands, camera button, splash
+    QImage m_buttonPainted;
+};
+
+} // namespace zx

@@ -1,0 +1,23 @@
+#include "qtcrosshair.h"
+
+#include "screengrabber.h"
+#include "windowsystem.h"
+
+namespace zx {
+
+QtCrosshair::QtCrosshair(
+    const ProgramPlace &place, std::vector<std::filesystem::path> writerFolders, const Desktop &desktop)
+    : m_windowSystem(makeWindowSystem(desktop))
+    , m_window(*m_windowSystem)
+    , m_dialogs(m_window, QString::fromStdString(place.name), [this] { m_core.keyDown(vk::Escape, 0); })
+    , m_timer([this] { m_core.timerTick(); })
+    , m_screen(makeScreenGrabber(desktop, [this] { m_windowSystem->sync(); }), m_window)
+    , m_saver(std::move(writerFolders))
+    , m_core(place, { m_window, m_dialogs, m_timer, m_screen, m_saver, m_sound, m_clock })
+{
+    m_window.attach(m_core);
+}
+
+QtCrosshair::~QtCrosshair() = default;
+
+} // namespace zx

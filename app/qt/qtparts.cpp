@@ -1,0 +1,170 @@
+#include "qtparts.h"
+
+#include "aboutwindow.h"
+#include "helpwindow.h"
+#include "mainwindow.h"
+#include "screengrabber.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFile>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QSoundEffect>
+#include <QUrl>
+
+namespace zx {
+
+// --- Dialogs ---------------------------------------------------------------
+
+QtDialogs::QtDialogs(MainWindow &window, QString title, std::function<void()> onEscape)
+    : m_window(window)
+    , m_title(std::move(title))
+    , m_onEscape(std::move(onEscape))
+{
+}
+
+void QtDialogs::warn(const std::string &text)
+{
+    QMessageBox::warning(&m_window, m_title, QString::fromStdString(text));
+}
+
+bool QtDialogs::confirm(const std::string &question)
+{
+    return QMessageBox::question(&m_window, m_title, QString::fromStdString(question),
+               QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::askText(const std::string &prompt, const std::string &initial)
+{
+    bool accepted = false;
+    const QString answer = QInputDialog::getText(&m_window, m_title, QString::fromStdString(prompt),
+        QLineEdit::Normal, QString::fromStdString(initial), &accepted);
+    if (!accepted)
+        return std::nullopt;
+    return answer.toStdString();
+}
+
+void QtDialogs::showProblem(const std::string &text)
+{
+    // Not modal: the window still takes Esc and its close request while the
+    // message waits, so a sequence that fails at every tick can be stopped.
+    QMessageBox box(QMessageBox::NoIcon, m_title, QString::fromStdString(text), QMessageBox::Ok, &m_window);
+    box.setWindowModality(Qt::NonModal);
+    m_problemBox = &box;
+    QEventLoop loop;
+    connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    qApp->installEventFilter(this);
+    box.show();
+    loop.exec();
+    qApp->removeEventFilter(this);
+    m_problemBox = nullptr;
+}
+
+void QtDialogs::closeProblem()
+{
+    if (m_problemBox)
+        m_problemBox->done(QMessageBox::Cancel);
+}
+
+bool QtDialogs::eventFilter(QObject *watched, QEvent *event)
+{
+    // Esc on the message stops the sequence; OK and Return leave it running.
+    auto *w = qobject_cast<QWidget *>(watched);
+    if (event->type() == QEvent::KeyPress && m_problemBox && w != nullptr && w->window() == m_problemBox
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        m_onEscape();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void QtDialogs::showHelp()
+{
+    const WindowBounds now = m_window.bounds();
+    HelpWindow help(QSize(now.outer.width() - now.inside.width(), now.outer.height() - now.inside.height()));
+    help.exec();
+}
+
+void QtDialogs::showAbout()
+{
+    AboutWindow about(&m_window);
+    about.exec();
+}
+
+void QtDialogs::openFolder(const std::filesystem::path &folder)
+{
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(folder.string())) + QLatin1Char('/')));
+}
+
+// --- Timer and sound -------------------------------------------------------
+
+QtSequenceTimer::QtSequenceTimer(std::function<void()> onTick)
+{
+    // Short intervals are kept as asked rather than grouped with other timers.
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, std::move(onTick));
+}
+
+void QtSequenceTimer::start(int milliseconds)
+{
+    m_timer.setInterval(milliseconds);
+    m_timer.start();
+}
+
+void QtSequenceTimer::stop()
+{
+    m_timer.setInterval(0);
+    m_timer.stop();
+}
+
+QtSound::QtSound() = default;
+QtSound::~QtSound() = default;
+
+void QtSound::playClick()
+{
+    if (!m_click) {
+        m_click = std::make_unique<QSoundEffect>();
+        m_click->setSource(QUrl(QStringLiteral("qrc:/zentrolux/click.wav")));
+    }
+    // Plays in the background; without a sound device nothing is heard.
+    m_click->play();
+}
+
+// --- Screen ----------------------------------------------------------------
+
+QtScreenReader::QtScreenReader(std::unique_ptr<ScreenGrabber> grabber, const MainWindow &window)
+    : m_grabber(std::move(grabber))
+    , m_window(window)
+{
+}
+
+QtScreenReader::~QtScreenReader() = default;
+
+Grab QtScreenReader::grab(const PixelRect &area, const PixelRect &buttonSquare)
+{
+    const auto rect = [](const PixelRect &r) { return QRect(r.left, r.top, r.width(), r.height()); };
+    GrabResult shot = m_grabber->grab({ rect(area), rect(buttonSquare), m_window.buttonPainted(), m_window.winId() });
+    Grab result;
+    result.outcome = shot.outcome;
+    result.problem = shot.problem.toStdString();
+    if (shot.outcome == GrabResult::Outcome::Taken && !shot.picture.isNull()) {
+        auto image = std::make_shared<const QImage>(shot.picture.format() == QImage::Format_RGB32
+                ? std::move(shot.picture)
+                : shot.picture.convertToFormat(QImage::Format_RGB32));
+        result.picture = { image->width(), image->height(), std::size_t(image->bytesPerLine()), image->constBits(),
+            image };
+    }
+    return result;
+}
+
+void QtScreenReader::cancel()
+{
+    m_grabber->cancel();
+}
+
+} // namespace zx

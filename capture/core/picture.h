@@ -1,0 +1,50 @@
+#pragma once
+
+#include "geometry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zx {
+
+// A grabbed picture: rows of 32-bit 0xffRRGGBB pixels in native byte order.
+// It points into memory that `owner` keeps alive, so a toolkit's image can be
+// handed on without a copy.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::size_t bytesPerLine = 0;
+    const std::uint8_t *bits = nullptr;
+    std::shared_ptr<const void> owner;
+
+    [[nodiscard]] bool isNull() const { return bits == nullptr || width <= 0 || height <= 0; }
+};
+
+struct Grab {
+    enum class Outcome {
+        Taken, // picture holds what the screen shows in the area
+        Cancelled, // ended by cancel(): nothing to save, nothing to tell
+        Impossible, // the screen cannot be read; problem says why, plainly
+    };
+    Outcome outcome = Outcome::Impossible;
+    Picture picture;
+    std::string problem;
+};
+
+// Reads the screen for a snapshot; one implementation per way of reading it.
+class ScreenReader {
+public:
+    virtual ~ScreenReader() = default;
+
+    // What the screen shows in `area` (screen pixels), as large as the area.
+    // `buttonSquare` is where the camera button was until just now: the
+    // picture is not taken while the screen still shows it.
+    [[nodiscard]] virtual Grab grab(const PixelRect &area, const PixelRect &buttonSquare) = 0;
+
+    // Ends a grab that waits for the desktop; it gives Cancelled.
+    virtual void cancel() = 0;
+};
+
+} // namespace zx

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "picture.h"
+#include "writerlibrary.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace zx {
+
+// How long the stages of the last snapshot took, in microseconds.
+struct SnapshotTimings {
+    std::int64_t hideAndReshape = 0; // includes the wait for the screen to settle
+    std::int64_t grab = 0;
+    std::int64_t bitmapWrite = 0;
+    std::int64_t encode = 0;
+    std::int64_t cleanUp = 0;
+    std::int64_t restore = 0; // button shown again, caption, shape
+    std::int64_t total = 0;
+};
+
+// Writes a snapshot's picture as a numbered JPEG file.
+class SnapshotWriter {
+public:
+    virtual ~SnapshotWriter() = default;
+
+    // Writes the picture as the file `number` of the folder; when another
+    // program took that name meanwhile, the following numbers are tried.
+    // Returns the number written, or 0 on failure.
+    [[nodiscard]] virtual std::int64_t write(const Picture &picture, const std::filesystem::path &imagesFolder,
+        std::int64_t number, std::int32_t quality, SnapshotTimings &timings)
+        = 0;
+};
+
+// The road through the companion writer: the picture as a bitmap in the
+// temporary file, DIWriteJpg turns it into the JPEG file, the bitmap goes.
+class SnapshotSaver final : public SnapshotWriter {
+public:
+    explicit SnapshotSaver(std::vector<std::filesystem::path> writerFolders);
+    // Removes the private folder of the temporary bitmap, if this run made one.
+    ~SnapshotSaver() override;
+
+    [[nodiscard]] std::int64_t write(const Picture &picture, const std::filesystem::path &imagesFolder,
+        std::int64_t number, std::int32_t quality, SnapshotTimings &timings) override;
+
+private:
+    WriterLibrary m_library;
+};
+
+} // namespace zx

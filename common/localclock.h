@@ -1,0 +1,10 @@
+#pragma once
+
+#include <ctime>
+
+namespace zx {
+
+// The present moment in the local time zone. One file per system implements it.
+[[nodiscard]] std::tm localNow();
+
+} // namespace zx

@@ -1,0 +1,546 @@
+// The crosshair's behaviour driven through fakes of its front-end: the road
+// of a snapshot, the sequence and its failures, keys, menu and start-up.
+#include "crosshair.h"
+#include "snapshotnames.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zx {
+namespace {
+
+using test::TempDir;
+
+// Everything the fakes are asked, in order.
+using Log = std::vector<std::string>;
+
+// A window manager that grants every request, with a 4-pixel frame and a
+// 26-pixel title bar, on one 1280 x 1024 screen at 96 dpi.
+class FakeWindow final : public CrosshairWindow {
+public:
+    explicit FakeWindow(Log &log)
+        : m_log(log)
+    {
+    }
+
+    PixelRect outer { 100, 100, 583, 444 }; // the design inside, 475 x 314, framed
+    bool normal = true;
+    std::string caption;
+    WindowLook look;
+    int looks = 0;
+    bool enabled = true;
+    std::vector<bool> above;
+    MenuChecks checks;
+    std::vector<PixelRect> requests;
+    int closes = 0;
+    std::function<void()> onLetEventsRun; // what the user does at a pause
+    std::function<void()> onPause; // ... during the splash
+
+    WindowBounds bounds() const override
+    {
+        return { outer, { outer.left + 4, outer.top + 26, outer.right - 4, outer.bottom - 4 } };
+    }
+    int twipsPerPixelX() const override { return 15; }
+    int twipsPerPixelY() const override { return 15; }
+    std::vector<PixelRect> screens() const override { return { { 0, 0, 1280, 1024 } }; }
+    bool isNormal() const override { return normal; }
+    void showFramed() override { m_log.push_back("show"); }
+    void requestPlace(const PixelRect &r) override
+    {
+        requests.push_back(r);
+        outer = r;
+    }
+    void setCaption(const std::string &text) override
+    {
+        caption = text;
+        m_log.push_back("caption " + text);
+    }
+    void setLook(const WindowLook &l) override
+    {
+        if (l.buttonShown != look.buttonShown || looks == 0)
+            m_log.push_back(l.buttonShown ? "button shown" : "button hidden");
+        look = l;
+        ++looks;
+    }
+    void enableButton(bool on) override
+    {
+        enabled = on;
+        m_log.push_back(on ? "button enabled" : "button disabled");
+    }
+    void setAbove(bool on) override { above.push_back(on); }
+    void showChecks(const MenuChecks &c) override { checks = c; }
+    void popupMenu(PixelPoint at) override { m_log.push_back("menu " + std::to_string(at.x) + "," + std::to_string(at.y)); }
+    void letEventsRun() override
+    {
+        if (onLetEventsRun)
+            std::exchange(onLetEventsRun, nullptr)();
+    }
+    void pauseWithoutInput(int ms) override
+    {
+        m_log.push_back("pause " + std::to_string(ms));
+        if (onPause)
+            std::exchange(onPause, nullptr)();
+    }
+    void closeSoon() override { ++closes; }
+
+private:
+    Log &m_log;
+};
+
+class FakeDialogs final : public Dialogs {
+public:
+    explicit FakeDialogs(Log &log)
+        : m_log(log)
+    {
+    }
+
+    std::optional<std::string> answer;
+    bool yes = true;
+    std::vector<std::string> problems;
+    int problemsClosed = 0;
+    std::function<void()> whileProblemShown;
+
+    void warn(const std::string &text) override { m_log.push_back("warn " + text); }
+    bool confirm(const std::string &q) override
+    {
+        m_log.push_back("ask " + q);
+        return yes;
+    }
+    std::optional<std::string> askText(const std::string &prompt, const std::string &initial) override
+    {
+        m_log.push_back("prompt " + initial);
+        EXPECT_EQ(prompt, "Enter Interval in milliseconds:\n\n(Once started, press Esc to stop capturing)");
+        return answer;
+    }
+    void showProblem(const std::string &text) override
+    {
+        problems.push_back(text);
+        m_log.push_back("problem " + text);
+        if (whileProblemShown)
+            whileProblemShown();
+    }
+    void closeProblem() override { ++problemsClosed; }
+    void showHelp() override { m_log.push_back("help"); }
+    void showAbout() override { m_log.push_back("about"); }
+    void openFolder(const std::filesystem::path &folder) override { m_log.push_back("open " + folder.string()); }
+
+private:
+    Log &m_log;
+};
+
+class FakeTimer final : public SequenceTimer {
+public:
+    int interval = 0;
+    bool running = false;
+    void start(int ms) override
+    {
+        interval = ms;
+        running = true;
+    }
+    void stop() override
+    {
+        interval = 0;
+        running = false;
+    }
+    bool isRunning() const override { return running; }
+};
+
+class FakeScreen final : public ScreenReader {
+public:
+    explicit FakeScreen(Log &log)
+        : m_log(log)
+    {
+    }
+
+    Grab result { Grab::Outcome::Taken, picture(), {} };
+    PixelRect area, button;
+    int cancels = 0;
+
+    static Picture picture()
+    {
+        static const std::uint32_t pixels[4] = { 0xffc00000u, 0xff000000u, 0xff00ff00u, 0xffffffffu };
+        return { 2, 2, 8, reinterpret_cast<const std::uint8_t *>(pixels), nullptr };
+    }
+    Grab grab(const PixelRect &a, const PixelRect &b) override
+    {
+        area = a;
+        button = b;
+        m_log.push_back("grab");
+        return result;
+    }
+    void cancel() override { ++cancels; }
+
+private:
+    Log &m_log;
+};
+
+// Writes an empty file of the number's name, as the companion writer would write the picture.
+class FakeWriter final : public SnapshotWriter {
+public:
+    explicit FakeWriter(Log &log)
+        : m_log(log)
+    {
+    }
+
+    bool fails = false;
+    std::int32_t quality = 0;
+
+    std::int64_t write(const Picture &, const std::filesystem::path &folder, std::int64_t number, std::int32_t q,
+        SnapshotTimings &) override
+    {
+        m_log.push_back("write " + std::to_string(number));
+        quality = q;
+        if (fails)
+            return 0;
+        test::writeBytes(folder / snapshotFileName(number), "");
+        return number;
+    }
+
+private:
+    Log &m_log;
+};
+
+class FakeSound final : public Sound {
+public:
+    explicit FakeSound(Log &log)
+        : m_log(log)
+    {
+    }
+    void playClick() override { m_log.push_back("click"); }
+
+private:
+    Log &m_log;
+};
+
+class FakeClock final : public Clock {
+public:
+    std::tm localNow() const override
+    {
+        std::tm t {};
+        t.tm_year = 124;
+        t.tm_mon = 2;
+        t.tm_mday = 7;
+        t.tm_hour = 21;
+        t.tm_min = 5;
+        t.tm_sec = 9;
+        return t;
+    }
+};
+
+struct Rig {
+    TempDir dir;
+    Log log;
+    FakeWindow window { log };
+    FakeDialogs dialogs { log };
+    FakeTimer timer;
+    FakeScreen screen { log };
+    FakeWriter writer { log };
+    FakeSound sound { log };
+    FakeClock clock;
+    Crosshair core;
+
+    Rig()
+        : core(ProgramPlace { "Zx", dir.path, dir / "Zx.ini", dir / "Images", false },
+            { window, dialogs, timer, screen, writer, sound, clock })
+    {
+        std::filesystem::create_directories(dir / "Images");
+    }
+    // Started, with the settings file as given, and the log cleared.
+    void load(const std::string &settings = {})
+    {
+        if (!settings.empty())
+            test::writeBytes(dir / "Zx.ini", "[ZENTROLUX]\r\n" + settings);
+        core.formLoad();
+        log.clear();
+    }
+    std::string ini() const { return test::readBytes(dir / "Zx.ini"); }
+};
+
+TEST(Crosshair, SnapshotRoadInOrder)
+{
+    Rig r;
+    r.load();
+    test::writeBytes(r.dir / "Images" / "CAP0041.jpg", "");
+    r.core.cmdSaveClick();
+    const Log want { "button hidden", "caption Zx - 2024-03-07 21:05:09", "click", "button disabled", "grab",
+        "write 42", "caption Zx", "button enabled", "button shown" };
+    EXPECT_EQ(r.log, want);
+    // Form Area: the whole window; the button's square in screen pixels, top right of the inside.
+    EXPECT_EQ(r.screen.area, r.window.outer);
+    const PixelRect inside = r.window.bounds().inside;
+    EXPECT_EQ(r.screen.button, (PixelRect { inside.right - 25, inside.top, inside.right, inside.top + 25 }));
+    EXPECT_EQ(r.writer.quality, 100);
+
+    // Client Area, no sound, quality 30: the inside, silently.
+    r.core.choose(MenuCommand::ClientArea);
+    r.core.choose(MenuCommand::SoundOff);
+    r.core.choose(MenuCommand::Quality30);
+    r.log.clear();
+    r.core.keyDown(vk::Space, 0);
+    EXPECT_EQ(r.screen.area, inside);
+    EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "click"), 0);
+    EXPECT_EQ(r.log[4], "write 43");
+    EXPECT_EQ(r.writer.quality, 30);
+}
+
+TEST(Crosshair, SequenceStartsTicksAndStops)
+{
+    Rig r;
+    r.load("Interval = 700\r\n");
+    // The prompt offers the stored interval; a cancel or empty answer changes nothing.
+    r.core.choose(MenuCommand::StartSequence);
+    EXPECT_EQ(r.log, (Log { "prompt 700" }));
+    r.dialogs.answer = "";
+    r.core.choose(MenuCommand::StartSequence);
+    EXPECT_FALSE(r.timer.running);
+
+    const struct {
+        const char *answer;
+        int started; // 0: refused with the range message
+    } cases[] = { { "1", 1 }, { "65000", 65000 }, { " 1500 ms", 1500 }, { "1 500", 1500 }, { "2.5", 2 },
+        { "3.5", 4 }, { "0", 0 }, { "65001", 0 }, { "abc", 0 }, { "0.4", 0 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.answer);
+        r.timer.stop();
+        r.log.clear();
+        r.dialogs.answer = c.answer;
+        r.core.choose(MenuCommand::StartSequence);
+        EXPECT_EQ(r.timer.running, c.started != 0);
+        if (c.started != 0)
+            EXPECT_EQ(r.timer.interval, c.started);
+        else
+            EXPECT_EQ(r.log.back(), "warn Interval must be between 1 and 65000");
+    }
+    EXPECT_EQ(r.core.settings().interval, 4); // the last accepted one
+
+    // A tick leaves the file's name in the caption; Esc stops and shows the name.
+    r.core.startSequence(10);
+    r.core.timerTick();
+    EXPECT_EQ(r.window.caption, "Zx - CAP0001.jpg");
+    r.core.keyDown(vk::Space, 0); // an extra snapshot keeps the sequence running
+    EXPECT_TRUE(r.timer.running);
+    r.core.keyDown(vk::Escape, 0);
+    EXPECT_FALSE(r.timer.running);
+    EXPECT_EQ(r.timer.interval, 0);
+    EXPECT_EQ(r.window.caption, "Zx");
+    EXPECT_TRUE(std::filesystem::exists(r.dir / "Images" / "CAP0002.jpg"));
+}
+
+TEST(Crosshair, FailedSnapshots)
+{
+    // A writer that fails: the message, the window restored, the sequence goes on.
+    {
+        Rig r;
+        r.load();
+        r.writer.fails = true;
+        r.core.startSequence(50);
+        r.core.timerTick();
+        EXPECT_EQ(r.dialogs.problems, (Log { "Problem saving snapshot" }));
+        EXPECT_TRUE(r.timer.running);
+        EXPECT_EQ(r.window.caption, "Zx - CAP0001.jpg"); // the number tried, not reserved
+        EXPECT_TRUE(r.window.look.buttonShown);
+        EXPECT_TRUE(r.window.enabled);
+        r.core.timerTick();
+        EXPECT_EQ(r.log.back(), "button shown");
+        EXPECT_NE(std::find(r.log.begin(), r.log.end(), "write 1"), r.log.end());
+
+        // Esc on the message of a sequence that fails at every tick stops it and closes the message.
+        r.dialogs.whileProblemShown = [&] { r.core.keyDown(vk::Escape, 0); };
+        r.core.timerTick();
+        EXPECT_FALSE(r.timer.running);
+        EXPECT_EQ(r.dialogs.problemsClosed, 1);
+        EXPECT_EQ(r.window.caption, "Zx");
+    }
+    // A screen that cannot be read stops the sequence before telling why, once.
+    {
+        Rig r;
+        r.load();
+        r.screen.result = { Grab::Outcome::Impossible, {}, "no screenshot service" };
+        r.core.startSequence(50);
+        r.core.timerTick();
+        EXPECT_FALSE(r.timer.running);
+        EXPECT_EQ(r.dialogs.problems, (Log { "no screenshot service" }));
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "write 1"), 0);
+        // A grab cancelled by Esc saves nothing and tells nothing.
+        r.screen.result = { Grab::Outcome::Cancelled, {}, {} };
+        r.core.cmdSaveClick();
+        EXPECT_EQ(r.dialogs.problems.size(), 1u);
+    }
+    // Esc handled at the pause after the button is hidden: no picture at all.
+    {
+        Rig r;
+        r.load();
+        r.core.startSequence(50);
+        r.window.onLetEventsRun = [&] { r.core.keyDown(vk::Escape, 0); };
+        r.core.timerTick();
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "grab"), 0);
+        EXPECT_TRUE(r.window.look.buttonShown);
+        EXPECT_EQ(r.window.caption, "Zx");
+    }
+    // A close request under the message is kept until the snapshot ends, then carried out.
+    {
+        Rig r;
+        r.load();
+        r.writer.fails = true;
+        r.dialogs.answer = "50";
+        r.core.choose(MenuCommand::StartSequence);
+        r.dialogs.whileProblemShown = [&] {
+            EXPECT_FALSE(r.core.closeRequested());
+            r.core.timerTick(); // dropped: one snapshot at a time
+        };
+        r.core.timerTick();
+        EXPECT_FALSE(r.timer.running);
+        EXPECT_EQ(r.dialogs.problems.size(), 1u);
+        EXPECT_EQ(r.window.closes, 1);
+        EXPECT_TRUE(r.core.closeRequested());
+        EXPECT_NE(r.ini().find("Interval     = 50\r\n"), std::string::npos) << r.ini();
+    }
+}
+
+TEST(Crosshair, KeysMoveSizeAndWidenThroughTheWindowManager)
+{
+    Rig r;
+    r.load();
+    const PixelRect start = r.window.outer;
+    r.core.keyDown(vk::Right, keymask::Control);
+    EXPECT_EQ(r.window.outer, (PixelRect { start.left + 1, start.top, start.right + 1, start.bottom }));
+    r.core.keyDown(vk::Down, keymask::Alt);
+    EXPECT_EQ(r.window.outer.height(), start.height() + 1);
+    r.core.keyDown(vk::Shift, keymask::Shift);
+    EXPECT_EQ(r.window.outer.width(), r.window.outer.height());
+
+    // Plus widens the pairs one pixel each side of the centre, up to 50.
+    const auto gap = [&] { return r.window.look.lines[1].x1 - r.window.look.lines[0].x1; };
+    EXPECT_EQ(gap(), 8);
+    r.core.keyDown(vk::PlusEquals, 0);
+    EXPECT_EQ(gap(), 10);
+    for (int i = 0; i < 60; ++i)
+        r.core.keyDown(vk::KeypadPlus, 0);
+    EXPECT_EQ(r.core.settings().pixels, 50);
+
+    // F1 opens the help out of the topmost band.
+    r.window.above.clear();
+    r.core.keyDown(vk::F1, 0);
+    EXPECT_EQ(r.log.back(), "help");
+    EXPECT_EQ(r.window.above, (std::vector<bool> { false, true }));
+}
+
+TEST(Crosshair, MenuCommandsSetTheirMarksAndLayout)
+{
+    Rig r;
+    r.load();
+    const struct {
+        MenuCommand command;
+        bool relayout;
+        bool MenuChecks::*option;
+        bool value;
+    } pairs[] = {
+        { MenuCommand::CrossNone, true, &MenuChecks::crossHair, false },
+        { MenuCommand::Cross, true, &MenuChecks::crossHair, true },
+        { MenuCommand::ClientArea, true, &MenuChecks::captureClient, true },
+        { MenuCommand::FormArea, true, &MenuChecks::captureClient, false },
+        { MenuCommand::SoundOff, false, &MenuChecks::soundOn, false },
+        { MenuCommand::SoundOn, false, &MenuChecks::soundOn, true },
+    };
+    for (const auto &p : pairs) {
+        const int looks = r.window.looks;
+        r.core.choose(p.command);
+        EXPECT_EQ(r.window.checks.*p.option, p.value);
+        EXPECT_TRUE(r.window.checks.isChecked(p.command));
+        EXPECT_EQ(r.window.looks > looks, p.relayout);
+    }
+    // None hides the lines and their bands; the button stays.
+    r.core.choose(MenuCommand::CrossNone);
+    EXPECT_TRUE(r.window.look.lines.empty());
+    EXPECT_TRUE(r.window.look.shape.bands.empty());
+    EXPECT_EQ(r.window.look.shape.boxes.size(), 1u);
+
+    r.core.choose(MenuCommand::Quality70);
+    EXPECT_EQ(r.core.settings().quality, 70);
+    EXPECT_TRUE(r.window.checks.isChecked(MenuCommand::Quality70));
+    EXPECT_FALSE(r.window.checks.isChecked(MenuCommand::Quality100));
+
+    // The right button opens the menu at the pointer; the left does not.
+    r.log.clear();
+    r.core.cmdSaveMouseDown(1, { 3, 4 });
+    r.core.cmdSaveMouseDown(2, { 3, 4 });
+    const PixelRect button = r.window.look.button;
+    EXPECT_EQ(r.log, (Log { "menu " + std::to_string(button.left + 3) + "," + std::to_string(button.top + 4) }));
+
+    r.core.choose(MenuCommand::About);
+    EXPECT_EQ(r.log.back(), "about");
+    r.core.choose(MenuCommand::Explore);
+    EXPECT_EQ(r.log.back(), "open " + (r.dir / "Images").string());
+}
+
+TEST(Crosshair, ClearAllImagesAsksFirst)
+{
+    Rig r;
+    r.load();
+    r.core.choose(MenuCommand::Clear);
+    EXPECT_EQ(r.log.back(), "warn There are no files in the folder to Delete!");
+    for (const char *name : { "CAP0001.jpg", "CAP0002.JPG", "photo.jpg", "notes.txt" })
+        test::writeBytes(r.dir / "Images" / name, "");
+    r.dialogs.yes = false;
+    r.core.choose(MenuCommand::Clear);
+    EXPECT_EQ(r.log.back(), "ask Are you sure you want to Delete 3 images?");
+    EXPECT_TRUE(std::filesystem::exists(r.dir / "Images" / "photo.jpg"));
+    r.dialogs.yes = true;
+    r.core.choose(MenuCommand::Clear);
+    EXPECT_FALSE(std::filesystem::exists(r.dir / "Images" / "photo.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(r.dir / "Images" / "notes.txt"));
+}
+
+TEST(Crosshair, StartUpPlacesTheWindowAndCloseWritesItsBounds)
+{
+    // First start: the inside at the design place, the design size kept, the splash for 3 s.
+    {
+        Rig r;
+        r.core.formLoad();
+        EXPECT_NE(std::find(r.log.begin(), r.log.end(), "pause 3000"), r.log.end());
+        EXPECT_EQ(r.window.bounds().inside.left, 230);
+        EXPECT_EQ(r.window.bounds().inside.top, 156);
+        EXPECT_EQ(r.window.outer.width(), 483);
+        EXPECT_FALSE(r.window.look.splash);
+        EXPECT_TRUE(r.window.checks.isChecked(MenuCommand::Quality100));
+        EXPECT_TRUE(r.core.closeRequested());
+        EXPECT_EQ(r.ini(),
+            "[ZENTROLUX]\r\n   Top          = 1950\r\n   Left         = 3390\r\n   Width        = 7245\r\n"
+            "   Height       = 5160\r\n   Quality      = 100\r\n   Pixels       = 4\r\n"
+            "   Interval     = 1000\r\n   CrossHair    = 1\r\n   Capture      = 0\r\n   Sound        = 1\r\n");
+    }
+    // Stored bounds come back to the pixel; a minimized window keeps them on close.
+    {
+        Rig r;
+        r.load("Top=150\r\nLeft=12135\r\nWidth=7245\r\nHeight=5100\r\nSound=0\r\nCapture=1\r\n");
+        EXPECT_EQ(r.window.outer, (PixelRect { 809, 10, 1292, 350 }));
+        EXPECT_FALSE(r.window.checks.soundOn);
+        EXPECT_TRUE(r.window.checks.captureClient);
+        r.window.outer = { 0, 0, 100, 100 };
+        r.window.normal = false;
+        EXPECT_TRUE(r.core.closeRequested());
+        EXPECT_NE(r.ini().find("Left         = 12135\r\n"), std::string::npos);
+    }
+    // Keys and snapshots wait for the splash; a close during it is carried out after start-up.
+    {
+        Rig r;
+        r.window.onPause = [&] {
+            r.core.keyDown(vk::Right, keymask::Control);
+            r.core.cmdSaveClick();
+            EXPECT_FALSE(r.core.closeRequested());
+        };
+        const auto requests = [&] { return r.window.requests.size(); };
+        r.core.formLoad();
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "grab"), 0);
+        EXPECT_EQ(requests(), 3u); // design place, stored place, stored bounds: no key's move
+        EXPECT_EQ(r.window.closes, 1);
+    }
+}
+
+} // namespace
+} // namespace zx

@@ -32,11 +32,6 @@ std::int64_t overlap(const Box &a, const PixelRect &s)
     return w > 0 && h > 0 ? w * h : 0;
 }
 
-bool within(const Box &a, const PixelRect &s)
-{
-    return a.left >= s.left && a.top >= s.top && a.right <= s.right && a.bottom <= s.bottom;
-}
-
 // Squared gap between two rectangles; 0 when they touch or overlap.
 double gap(const Box &a, const PixelRect &s)
 {
@@ -101,12 +96,18 @@ PixelRect placeStoredBounds(const StoredPlacement &in)
     }
 
     const PixelRect &home = homeScreen(boxOf(), in.screens);
+    // A place the keys, a drag or the window manager allowed comes back as it
+    // was, as long as the window can still be grabbed by its title bar and its
+    // camera button clicked, even where either hangs over a screen's edge.
     const Box button { left + width - in.frame.right - in.buttonSize, top + in.frame.top,
         left + width - in.frame.right, top + in.frame.top + in.buttonSize };
-    const bool buttonShown = std::any_of(
-        in.screens.begin(), in.screens.end(), [&](const PixelRect &s) { return within(button, s); });
-    if (buttonShown && width >= minWidth && height >= minHeight && width <= home.width()
-        && height <= home.height())
+    const Box titleBar { left, top, left + width, top + std::max(in.frame.top, 1) };
+    const auto reachable = [&](const Box &part) {
+        return std::any_of(
+            in.screens.begin(), in.screens.end(), [&](const PixelRect &s) { return overlap(part, s) > 0; });
+    };
+    if (reachable(button) && reachable(titleBar) && width >= minWidth && height >= minHeight
+        && width <= home.width() && height <= home.height())
         return result();
 
     width = std::clamp<std::int64_t>(width, std::min<std::int64_t>(minWidth, home.width()), home.width());

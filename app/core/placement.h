@@ -28,10 +28,11 @@ struct StoredPlacement {
 };
 
 // The outer bounds the window opens with. Bounds whose window fits the screen it
-// opens on and whose camera button lies on a screen are kept as they are. Bounds
-// off every screen move to the design place. Otherwise the window is made no
-// larger than its screen and no smaller than its camera button needs, and moved
-// wholly onto the screen nearest to the stored place.
+// opens on, and whose title bar and camera button each show at least in part on
+// a screen, are kept as they are. Bounds off every screen move to the design
+// place. Otherwise the window is made no larger than its screen and no smaller
+// than its camera button needs, and moved wholly onto the screen nearest to the
+// stored place.
 [[nodiscard]] PixelRect placeStoredBounds(const StoredPlacement &in);
 
 } // namespace zx

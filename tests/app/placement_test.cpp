@@ -32,6 +32,10 @@ TEST(Placement, KeepsUsableBoundsAndBringsBackTheRest)
         { "ordinary bounds", 300, 100, 477, 339, { Main }, { 300, 100, 777, 439 } },
         { "partly off the left edge, button shown", -100, 100, 477, 339, { Main }, { -100, 100, 377, 439 } },
         { "button off the right edge", 1000, 100, 477, 339, { Main }, { 803, 100, 1280, 439 } },
+        // Where the keys can park it: the button hangs over the edge, part of it still shows.
+        { "button half over the right edge", 809, 100, 483, 339, { Main }, { 809, 100, 1292, 439 } },
+        { "title bar above the screen", 300, -20, 477, 339, { Main }, { 300, 0, 777, 339 } },
+        { "title bar's last row on the screen", 300, -19, 477, 339, { Main }, { 300, -19, 777, 320 } },
         { "larger than the screen", 100, 100, 20000, 20000, { Main }, { 0, 0, 1280, 1024 } },
         { "infinite size", 100, 100, Inf, Inf, { Main }, { 0, 0, 1280, 1024 } },
         { "32-bit size", 10, 10, Int32Max, Int32Max, { Main }, { 0, 0, 1280, 1024 } },

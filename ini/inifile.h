@@ -21,8 +21,6 @@ public:
 
     // When true, saveFile writes key names upper-cased.
     [[nodiscard]] bool ucaseSection() const { return m_ucaseSection; }
-    // The historical name of the setter; setUcaseSection is the same.
-    void setUcaseSecton(bool vNewValue) { m_ucaseSection = vNewValue; }
     void setUcaseSection(bool vNewValue) { m_ucaseSection = vNewValue; }
 
     // Blanks written before each key name; a negative count writes none.

@@ -9,10 +9,10 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 jobs=$(nproc)
 
-echo "== build and test (default preset)"
-cmake --preset default >/dev/null
-cmake --build --preset default -j"$jobs"
-ctest --preset default -j"$jobs" -LE package
+echo "== build (warnings as errors) and test"
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j"$jobs"
+ctest --preset ci -j"$jobs" -LE package
 
 echo "== the Debian package: build, lintian, install, run as a new user and as root, remove"
 if [ "$(id -u)" -ne 0 ]; then
@@ -22,7 +22,7 @@ elif [ "${ZX_PACKAGE_TEST:-on}" = off ]; then
 else
     deb=$(bash scripts/package.sh)
     lintian --fail-on error "$deb"
-    ZX_PACKAGE_E2E=1 ZX_DEB="$deb" ctest --preset default -L package
+    ZX_PACKAGE_E2E=1 ZX_DEB="$deb" ctest --preset ci -L package
 fi
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -107,7 +107,7 @@ TEST(IniFile, SaveFileWritesAlignedText)
         INIfile doc;
         for (const auto &[group, section, value] : c.entries)
             doc.iniLines().add(group, section, value);
-        doc.setUcaseSecton(c.ucase);
+        doc.setUcaseSection(c.ucase);
         doc.setLeadingSpaces(c.leading);
         doc.setEqualPos(c.equalPos);
         ASSERT_TRUE(doc.saveFile(dir / "out.ini")) << c.expected;

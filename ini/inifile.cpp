@@ -1,5 +1,7 @@
 #include "inifile.h"
 
+#include "newfile.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -82,12 +84,16 @@ std::string uniqueSuffix()
 // when the folder does not let us.
 std::FILE *createTemporary(const fs::path &target, fs::path &created)
 {
-    const std::string base = "." + target.filename().string() + ".";
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const fs::path candidate = target.parent_path() / (base + uniqueSuffix() + ".tmp");
-        // "x": fail instead of reusing a file that someone else created.
+        // Built as a path, not as text: the target's name may not fit the 8-bit encoding.
+        fs::path name = ".";
+        name += target.filename();
+        name += ".";
+        name += uniqueSuffix();
+        name += ".tmp";
+        const fs::path candidate = target.parent_path() / name;
         errno = 0;
-        if (std::FILE *file = std::fopen(candidate.string().c_str(), "wbx")) {
+        if (std::FILE *file = openNewFile(candidate)) {
             created = candidate;
             return file;
         }

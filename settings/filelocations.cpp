@@ -1,13 +1,8 @@
 #include "filelocations.h"
 
-#include <system_error>
+#include "folderwrite.h"
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <system_error>
 
 namespace zx {
 
@@ -44,12 +39,7 @@ FolderFacts inspectFolder(const fs::path &programFolder, const fs::path &install
     std::error_code installEc;
     const fs::path install = fs::canonical(installFolder, installEc);
     facts.isInstallFolder = !ec && !installEc && install == facts.folder;
-#if defined(_WIN32)
-    facts.writable = _waccess(facts.folder.c_str(), 2) == 0;
-#else
-    // The effective user decides, as it does when the file is written.
-    facts.writable = faccessat(AT_FDCWD, facts.folder.c_str(), W_OK, AT_EACCESS) == 0;
-#endif
+    facts.writable = mayAddFiles(facts.folder);
     facts.imagesPresent = fs::is_directory(facts.folder / "Images", ec);
     return facts;
 }

@@ -1,18 +1,10 @@
 #include "bmpfile.h"
 
+#include "privatefile.h"
+
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <span>
-
-#ifdef _WIN32
-#include <filesystem>
-#include <fstream>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace zx {
 
@@ -59,42 +51,6 @@ void convertRow(const std::uint8_t *source, int width, std::uint8_t *target)
     }
 }
 
-#ifdef _WIN32
-bool writeFile(const std::string &path, std::span<const std::uint8_t> bytes)
-{
-    const std::filesystem::path target(std::u8string(path.begin(), path.end()));
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (out)
-        return true;
-    std::error_code ignored;
-    std::filesystem::remove(target, ignored);
-    return false;
-}
-#else
-bool writeFile(const std::string &path, std::span<const std::uint8_t> bytes)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    bool written = true;
-    while (written && !bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done <= 0) {
-            written = done < 0 && errno == EINTR;
-            continue;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(done));
-    }
-    if (::close(fd) != 0 || !written) {
-        ::unlink(path.c_str());
-        return false;
-    }
-    return true;
-}
-#endif
-
 } // namespace
 
 bool writeBmp24(
@@ -119,7 +75,7 @@ bool writeBmp24(
         std::memset(row + static_cast<std::size_t>(width) * 3, 0, padding);
         row += pitch;
     }
-    return writeFile(path, { file.get(), fileSize });
+    return writePrivateFile(path, { file.get(), fileSize });
 }
 
 } // namespace zx

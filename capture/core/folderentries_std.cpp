@@ -26,7 +26,8 @@ bool visitEntries(const std::filesystem::path &folder, const std::function<bool(
     if (ec)
         return false;
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::u8string utf8 = it->path().filename().u8string();
+        const std::string name(utf8.begin(), utf8.end());
         if (accept(name))
             visit(name, typeOf(*it));
     }
@@ -36,7 +37,7 @@ bool visitEntries(const std::filesystem::path &folder, const std::function<bool(
 EntryType entryType(const std::filesystem::path &folder, std::string_view name)
 {
     std::error_code ec;
-    const std::filesystem::directory_entry entry(folder / std::string(name), ec);
+    const std::filesystem::directory_entry entry(entryPath(folder, name), ec);
     return ec ? EntryType {} : typeOf(entry);
 }
 

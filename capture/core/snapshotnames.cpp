@@ -92,7 +92,7 @@ std::vector<std::filesystem::path> listFiles(
         folder, [accept](std::string_view name) { return !isHiddenName(name) && accept(name); },
         [&](std::string_view name, EntryType type) {
             if (type.file)
-                files.push_back(folder / std::string(name));
+                files.push_back(entryPath(folder, name));
         });
     return files;
 }

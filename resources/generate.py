@@ -60,6 +60,33 @@ def png_bytes(width, height, rgba):
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
+def bmp_from_png(png, background):
+    """A 24-bit bottom-up Windows bitmap of one of our own PNG images (RGBA, filter 0),
+    laid over a background colour (r, g, b in 0..255): the Win32 front-end loads these."""
+    width, height = struct.unpack(">II", png[16:24])
+    pos, idat = 8, b""
+    while pos < len(png):
+        length, = struct.unpack(">I", png[pos:pos + 4])
+        if png[pos + 4:pos + 8] == b"IDAT":
+            idat += png[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * 4
+    row_bytes = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        line = raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)]
+        out = bytearray()
+        for x in range(width):
+            r, g, b, a = line[4 * x:4 * x + 4]
+            mix = lambda c, bg: (c * a + bg * (255 - a) + 127) // 255
+            out += bytes((mix(b, background[2]), mix(g, background[1]), mix(r, background[0])))
+        rows.append(bytes(out) + b"\x00" * (row_bytes - len(out)))
+    pixels = b"".join(rows)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(pixels), 0, 0, 54) + info + pixels
+
+
 def ico_bytes(images):
     """A Windows icon whose entries are PNG images: [(size, png), ...]."""
     out = struct.pack("<HHH", 0, 1, len(images))
@@ -755,6 +782,10 @@ def main(argv):
         "click.wav": make_click(),
         "hicolor.svg": theme_svg(),
     }
+    # The Win32 front-end's bitmaps: the camera over the button's face, the rest opaque.
+    files["camera.bmp"] = bmp_from_png(files["camera.png"], (240, 240, 240))
+    files["splash.bmp"] = bmp_from_png(files["splash.png"], (0, 0, 0))
+    files["about.bmp"] = bmp_from_png(files["about.png"], (0, 0, 0))
     for size in THEME_SIZES:
         files["hicolor-%d.png" % size] = {16: icon16, 32: icon32}.get(size) or make_theme_icon(size)
     # Always rewrite, so the build sees the outputs newer than this script.

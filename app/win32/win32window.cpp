@@ -1,0 +1,437 @@
+#include "win32window.h"
+
+#include "crosshair.h"
+#include "numbers.h"
+#include "resource.h"
+#include "screencopy.h"
+
+#include <algorithm>
+
+namespace zx {
+
+namespace {
+
+constexpr const wchar_t *ClassName = L"ZentroluxCrosshair";
+constexpr COLORREF CrosshairRed = RGB(192, 0, 0);
+constexpr UINT_PTR PlaceTimerId = 2;
+constexpr UINT PlaceSettleMilliseconds = 200;
+constexpr int ButtonId = 10;
+constexpr int FirstMenuId = 100;
+
+PixelRect toPixelRect(const RECT &r)
+{
+    return { int(r.left), int(r.top), int(r.right), int(r.bottom) };
+}
+
+int menuId(MenuCommand command)
+{
+    return FirstMenuId + int(command);
+}
+
+int modifierMask()
+{
+    return (GetKeyState(VK_SHIFT) < 0 ? keymask::Shift : 0) | (GetKeyState(VK_CONTROL) < 0 ? keymask::Control : 0)
+        | (GetKeyState(VK_MENU) < 0 ? keymask::Alt : 0);
+}
+
+bool isInput(UINT message)
+{
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST)
+        || (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+} // namespace
+
+Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
+    : m_instance(instance)
+{
+    m_red = CreateSolidBrush(CrosshairRed);
+    WNDCLASSEXW wc {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZX_IDI_ICON));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ZX_IDI_ICON), IMAGE_ICON, 16, 16, 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = m_red;
+    wc.lpszClassName = ClassName;
+    RegisterClassExW(&wc);
+    m_hwnd = CreateWindowExW(WS_EX_TOPMOST, ClassName, programName.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+        CW_USEDEFAULT, CW_USEDEFAULT, 480, 340, nullptr, nullptr, instance, this);
+
+    m_camera = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(ZX_IDB_CAMERA), IMAGE_BITMAP, 0, 0, 0));
+    m_splash = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(ZX_IDB_SPLASH), IMAGE_BITMAP, 0, 0, 0));
+    m_button = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_BITMAP, 0, 0, 25, 25,
+        m_hwnd, reinterpret_cast<HMENU>(INT_PTR(ButtonId)), instance, nullptr);
+    SendMessageW(m_button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_camera));
+    SetWindowLongPtrW(m_button, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_buttonDefault
+        = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(m_button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProc)));
+
+    // The popup menu, from the one table both front-ends build theirs from.
+    m_menu = CreatePopupMenu();
+    std::vector<HMENU> parents { m_menu };
+    for (const MenuRow &row : popupMenuRows()) {
+        parents.resize(std::size_t(row.depth) + 1);
+        const std::wstring caption = widen(row.caption);
+        if (row.isSeparator()) {
+            AppendMenuW(parents.back(), MF_SEPARATOR, 0, nullptr);
+        } else if (row.isTitle()) {
+            HMENU sub = CreatePopupMenu();
+            AppendMenuW(parents.back(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption.c_str());
+            parents.push_back(sub);
+        } else {
+            AppendMenuW(parents.back(), MF_STRING, UINT_PTR(menuId(row.command)), caption.c_str());
+        }
+    }
+}
+
+Win32Window::~Win32Window()
+{
+    if (m_hwnd != nullptr)
+        DestroyWindow(m_hwnd);
+    DestroyMenu(m_menu);
+    DeleteObject(m_red);
+    DeleteObject(m_camera);
+    DeleteObject(m_splash);
+}
+
+void Win32Window::attach(Crosshair &core)
+{
+    m_core = &core;
+    // The first size, before start-up places it: the design's inside.
+    const TwipsScale tw(twipsPerPixelX(), twipsPerPixelY());
+    RECT r { 0, 0, tw.pixelsX(DesignInsideWidth), tw.pixelsY(DesignInsideHeight) };
+    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_TOPMOST);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// --- What the crosshair asks of the window ---------------------------------
+
+PixelRect Win32Window::actualOuter() const
+{
+    RECT r;
+    GetWindowRect(m_hwnd, &r);
+    return toPixelRect(r);
+}
+
+WindowBounds Win32Window::bounds() const
+{
+    const PixelRect actual = actualOuter();
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    POINT origin { 0, 0 };
+    ClientToScreen(m_hwnd, &origin);
+    // The frame's thickness is the window's own; only the place may be stale.
+    const int left = origin.x - actual.left;
+    const int top = origin.y - actual.top;
+    const int right = actual.right - (origin.x + client.right);
+    const int bottom = actual.bottom - (origin.y + client.bottom);
+    const PixelRect outer = m_placePending ? m_target : actual;
+    return { outer, { outer.left + left, outer.top + top, outer.right - right, outer.bottom - bottom } };
+}
+
+int Win32Window::dpi() const
+{
+    // Per-monitor where the system tells it (Windows 10 on), else the system's.
+    using GetDpiForWindowFunction = UINT(WINAPI *)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr) {
+        if (const UINT d = getDpiForWindow(m_hwnd); d > 0)
+            return int(d);
+    }
+    HDC dc = GetDC(nullptr);
+    const int d = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    return d;
+}
+
+int Win32Window::twipsPerPixelX() const
+{
+    return twipsPerPixel(dpi());
+}
+
+int Win32Window::twipsPerPixelY() const
+{
+    return twipsPerPixel(dpi());
+}
+
+std::vector<PixelRect> Win32Window::screens() const
+{
+    std::vector<PixelRect> all;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT r, LPARAM data) -> BOOL {
+            reinterpret_cast<std::vector<PixelRect> *>(data)->push_back(toPixelRect(*r));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+bool Win32Window::isNormal() const
+{
+    return !IsIconic(m_hwnd) && !IsZoomed(m_hwnd);
+}
+
+void Win32Window::showFramed()
+{
+    ShowWindow(m_hwnd, SW_SHOW);
+    UpdateWindow(m_hwnd);
+}
+
+void Win32Window::requestPlace(const PixelRect &outer)
+{
+    m_target = outer;
+    m_placePending = true;
+    SetWindowPos(m_hwnd, nullptr, outer.left, outer.top, outer.width(), outer.height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    // Once the requests stop, the window is checked against the last one.
+    SetTimer(m_hwnd, PlaceTimerId, PlaceSettleMilliseconds, nullptr);
+}
+
+void Win32Window::setCaption(const std::string &caption)
+{
+    SetWindowTextW(m_hwnd, widen(caption).c_str());
+    // Drawn now: a Form Area picture taken next shows the moment in its title bar.
+    RedrawWindow(m_hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void Win32Window::setLook(const WindowLook &look)
+{
+    const bool wasShown = IsWindowVisible(m_button) != FALSE;
+    if (wasShown && !look.buttonShown) {
+        // What the screen shows of the button now; the grab waits until it is gone.
+        RECT r;
+        GetWindowRect(m_button, &r);
+        m_buttonPainted = copyScreen(toPixelRect(r)).pixels;
+    }
+    MoveWindow(m_button, look.button.left, look.button.top, look.button.width(), look.button.height(), FALSE);
+    ShowWindow(m_button, look.buttonShown ? SW_SHOWNA : SW_HIDE);
+
+    // The region, in pixels from the window's outer top-left corner.
+    const Shape &s = look.shape;
+    HRGN region = CreateRectRgn(s.whole.left, s.whole.top, s.whole.right, s.whole.bottom);
+    HRGN inside = CreateRectRgn(s.inside.left, s.inside.top, s.inside.right, s.inside.bottom);
+    CombineRgn(region, region, inside, RGN_DIFF);
+    DeleteObject(inside);
+    for (const PixelRect &b : s.boxes) {
+        HRGN box = CreateRectRgn(b.left, b.top, b.right, b.bottom);
+        CombineRgn(region, region, box, RGN_OR);
+        DeleteObject(box);
+    }
+    for (const Band &band : s.bands) {
+        POINT points[5];
+        for (std::size_t i = 0; i < band.size(); ++i)
+            points[i] = { band[i].x, band[i].y };
+        HRGN polygon = CreatePolygonRgn(points, 5, WINDING);
+        CombineRgn(region, region, polygon, RGN_OR);
+        DeleteObject(polygon);
+    }
+    // The window owns the region from here on.
+    SetWindowRgn(m_hwnd, region, TRUE);
+    m_look = look;
+    InvalidateRect(m_hwnd, nullptr, FALSE);
+}
+
+void Win32Window::enableButton(bool enabled)
+{
+    EnableWindow(m_button, enabled ? TRUE : FALSE);
+}
+
+void Win32Window::setAbove(bool above)
+{
+    SetWindowPos(m_hwnd, above ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+        SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void Win32Window::showChecks(const MenuChecks &checks)
+{
+    for (const MenuRow &row : popupMenuRows()) {
+        if (row.hasCommand && row.checkable)
+            CheckMenuItem(m_menu, UINT(menuId(row.command)),
+                MF_BYCOMMAND | (checks.isChecked(row.command) ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void Win32Window::popupMenu(PixelPoint atInside)
+{
+    POINT at { atInside.x, atInside.y };
+    ClientToScreen(m_hwnd, &at);
+    // Without this the menu stays open when the user clicks elsewhere.
+    SetForegroundWindow(m_hwnd);
+    TrackPopupMenu(m_menu, 0, at.x, at.y, 0, m_hwnd, nullptr);
+    PostMessageW(m_hwnd, WM_NULL, 0, 0);
+}
+
+void Win32Window::letEventsRun()
+{
+    runPendingMessages();
+}
+
+void Win32Window::pauseWithoutInput(int milliseconds)
+{
+    UpdateWindow(m_hwnd);
+    const ULONGLONG end = GetTickCount64() + ULONGLONG(std::max(milliseconds, 0));
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(int(msg.wParam));
+                return;
+            }
+            // The splash takes no input; paints, timers and close requests go on.
+            if (isInput(msg.message))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+void Win32Window::closeSoon()
+{
+    PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+}
+
+// --- Messages --------------------------------------------------------------
+
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto *self = static_cast<Win32Window *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
+        self->m_hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto *self = reinterpret_cast<Win32Window *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self != nullptr ? self->handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32Window::buttonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto *self = reinterpret_cast<Win32Window *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_SETFOCUS:
+        // The window keeps the keys: a focused button would turn Space into a
+        // second snapshot when the key comes up.
+        SetFocus(self->m_hwnd);
+        return 0;
+    case WM_RBUTTONDOWN:
+        if (self->m_core != nullptr)
+            self->m_core->cmdSaveMouseDown(2, { short(LOWORD(lParam)), short(HIWORD(lParam)) });
+        return 0;
+    default:
+        return CallWindowProcW(self->m_buttonDefault, hwnd, message, wParam, lParam);
+    }
+}
+
+void Win32Window::keyDown(WPARAM key)
+{
+    if (m_core != nullptr)
+        m_core->keyDown(int(key), modifierMask());
+}
+
+LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        keyDown(wParam);
+        break; // not consumed: Alt+F4 still closes
+    case WM_SIZE:
+        if (m_core != nullptr && wParam != SIZE_MINIMIZED)
+            m_core->formResize();
+        return 0;
+    case WM_ACTIVATE:
+        if (m_core != nullptr && LOWORD(wParam) != WA_INACTIVE)
+            m_core->formActivate();
+        break;
+    case WM_ENTERSIZEMOVE:
+        // The user drags the window: it is where the drag puts it.
+        m_placePending = false;
+        break;
+    case WM_TIMER:
+        if (wParam == CaptureTimerId && onTimer) {
+            onTimer();
+        } else if (wParam == PlaceTimerId) {
+            KillTimer(m_hwnd, PlaceTimerId);
+            // A late report of an earlier place undid the last request: ask once more.
+            if (m_placePending && actualOuter() != m_target)
+                SetWindowPos(m_hwnd, nullptr, m_target.left, m_target.top, m_target.width(), m_target.height(),
+                    SWP_NOZORDER | SWP_NOACTIVATE);
+            m_placePending = false;
+        }
+        return 0;
+    case WM_COMMAND:
+        if (m_core == nullptr)
+            break;
+        if (LOWORD(wParam) == ButtonId && HIWORD(wParam) == BN_CLICKED)
+            m_core->cmdSaveClick();
+        else if (lParam == 0 && LOWORD(wParam) >= FirstMenuId && LOWORD(wParam) <= menuId(MenuCommand::SoundOff))
+            m_core->choose(MenuCommand(LOWORD(wParam) - FirstMenuId));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_DPICHANGED: {
+        const RECT *suggested = reinterpret_cast<const RECT *>(lParam);
+        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+            suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE:
+        if (m_core == nullptr || m_core->closeRequested())
+            DestroyWindow(m_hwnd);
+        return 0;
+    case WM_DESTROY:
+        m_hwnd = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+void Win32Window::paint()
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hwnd, &ps);
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    // The inside is the crosshair colour: each band shows its line and the
+    // pixel beside it in red; the region keeps the rest see-through.
+    FillRect(dc, &client, m_red);
+    if (m_look.splash && m_splash != nullptr) {
+        BITMAP bm;
+        GetObjectW(m_splash, sizeof bm, &bm);
+        // Shown whole, scaled into the inside.
+        const double scale = std::min(double(client.right) / bm.bmWidth, double(client.bottom) / bm.bmHeight);
+        const int w = int(bm.bmWidth * scale);
+        const int h = int(bm.bmHeight * scale);
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        HDC source = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(source, m_splash);
+        SetStretchBltMode(dc, HALFTONE);
+        StretchBlt(dc, (client.right - w) / 2, (client.bottom - h) / 2, w, h, source, 0, 0, bm.bmWidth, bm.bmHeight,
+            SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+    } else {
+        HPEN pen = CreatePen(PS_SOLID, 1, CrosshairRed);
+        HGDIOBJ old = SelectObject(dc, pen);
+        for (const DrawnLine &l : m_look.lines) {
+            MoveToEx(dc, toInt32Rounded(l.x1), toInt32Rounded(l.y1), nullptr);
+            LineTo(dc, toInt32Rounded(l.x2), toInt32Rounded(l.y2));
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+    EndPaint(m_hwnd, &ps);
+}
+
+} // namespace zx

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds the parts of Zentrolux that are plain C++ for 64-bit Windows on Debian 12: the JPEG
-# writer as Zentrolux.dll and the unit tests as .exe files (scripts/test-windows.sh runs them under
-# Wine). Safe to run again: installed packages, the TurboJPEG and GoogleTest builds and the
-# project's build tree are reused. Each step's time goes to build-windows/timings.txt.
+# Cross-builds Zentrolux for 64-bit Windows on Debian 12: the program (Zentrolux.exe, the Win32
+# front-end), its JPEG writer (Zentrolux.dll) and the unit tests as .exe files (scripts/test-windows.sh
+# runs them under Wine), then the portable zip and the installer, whose paths it prints last, one per
+# line. Safe to run again: installed packages, the TurboJPEG and GoogleTest builds and the project's
+# build tree are reused. Each step's time goes to build-windows/timings.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
@@ -215,6 +216,34 @@ check_writer() {
     fi
 }
 
+# The portable zip (the program, its writer and the Images folder it uses beside itself) and the
+# installer, both from the stripped program.
+version=$(sed -n 's/^project(Zentrolux VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip=$build/Zentrolux-$version-windows-x64.zip
+installer=$build/Zentrolux-$version-windows-x64-setup.exe
+package_windows() {
+    local stage=$build/stage/Zentrolux
+    rm -rf "$build/stage"
+    mkdir -p "$stage/Images"
+    "$triple-strip" -o "$stage/Zentrolux.exe" "$build/bin/Zentrolux.exe"
+    "$triple-strip" -o "$stage/Zentrolux.dll" "$build/bin/Zentrolux.dll"
+    rm -f "$zip"
+    python3 - "$build/stage" "$zip" <<'PY'
+import os, sys, zipfile
+root, out = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+    for folder, dirs, files in sorted(os.walk(root)):
+        dirs.sort()
+        rel = os.path.relpath(folder, root)
+        if rel != ".":
+            z.write(folder, rel + "/")
+        for name in sorted(files):
+            z.write(os.path.join(folder, name), os.path.join(rel, name))
+PY
+    makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$installer" \
+        packaging/windows/zentrolux.nsi
+}
+
 timed "packages" install_packages
 if turbojpeg_built; then
     echo "TurboJPEG: built already ($(cat "$third/turbojpeg.done"))"
@@ -229,4 +258,7 @@ else
 fi
 timed "project build" build_project
 check_writer
-echo "Built: $build/bin/Zentrolux.dll and $(find "$build/tests" -maxdepth 1 -name '*.exe' | wc -l) test programs in $build/tests"
+timed "zip and installer" package_windows
+echo "Built: $build/bin/Zentrolux.exe, Zentrolux.dll and $(find "$build/tests" -maxdepth 1 -name '*.exe' | wc -l) test programs in $build/tests"
+echo "$zip"
+echo "$installer"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds everything and runs every test: unit and
 # end-to-end tests, the Debian package (as root; ZX_PACKAGE_TEST=off skips it),
-# the unit tests again under the sanitizers, and the fuzz targets for a bounded
-# time.
+# the unit tests again under the sanitizers, the fuzz targets for a bounded
+# time, and the Windows program cross-built and tested under Wine
+# (ZX_WINDOWS_TEST=off skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,4 +42,11 @@ for target in build-fuzz/tests/fuzz/*_fuzz; do
     "$target" -max_total_time="${ZX_FUZZ_SECONDS:-30}" -print_final_stats=0 "$work" 2>&1 | tail -n 3
     rm -rf "$work"
 done
+echo "== Windows: cross-build, then the unit and end-to-end tests under Wine"
+if [ "${ZX_WINDOWS_TEST:-on}" = off ]; then
+    echo "skipped: ZX_WINDOWS_TEST=off"
+else
+    bash scripts/build-windows.sh
+    bash scripts/test-windows.sh
+fi
 echo "== all tests passed"

@@ -10,8 +10,12 @@ namespace zx {
 std::unique_ptr<WindowSystem> makeWindowSystem(const Desktop &desktop)
 {
     if (desktop.x11Window) {
-        if (auto x11 = makeX11WindowSystem())
+        if (auto x11 = makeX11WindowSystem()) {
+            // sway keeps a floating X11 window where it put it: it is moved through sway itself.
+            if (!desktop.swaySocket.empty())
+                return makeSwayWindowSystem(std::move(x11), desktop.swaySocket);
             return x11;
+        }
     }
     return makeQtWindowSystem();
 }

@@ -12,7 +12,7 @@ SessionFacts sessionFromEnvironment()
         const char *v = std::getenv(name);
         return std::string(v != nullptr ? v : "");
     };
-    return { value("WAYLAND_DISPLAY"), value("XDG_SESSION_TYPE") };
+    return { value("WAYLAND_DISPLAY"), value("XDG_SESSION_TYPE"), value("SWAYSOCK") };
 }
 
 bool isWaylandSession(const SessionFacts &session)
@@ -22,7 +22,9 @@ bool isWaylandSession(const SessionFacts &session)
 
 Desktop decideDesktop(const SessionFacts &session, bool x11Window)
 {
-    return { isWaylandSession(session), x11Window };
+    const bool wayland = isWaylandSession(session);
+    // sway's socket counts only in a Wayland session: an X11 session started from sway inherits it.
+    return { wayland, x11Window, wayland ? session.swaySocket : std::string() };
 }
 
 CaptureRoute chooseCaptureRoute(const Desktop &desktop)

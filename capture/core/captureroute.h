@@ -10,6 +10,7 @@ namespace zx {
 struct SessionFacts {
     std::string waylandDisplay; // WAYLAND_DISPLAY
     std::string sessionType; // XDG_SESSION_TYPE
+    std::string swaySocket = {}; // SWAYSOCK: sway's IPC socket
 };
 
 // The facts as this process's environment gives them.
@@ -24,6 +25,7 @@ struct SessionFacts {
 struct Desktop {
     bool wayland = false; // a Wayland session: its X server holds no picture of the screen
     bool x11Window = false; // the window is an X11 window, natively or through Xwayland
+    std::string swaySocket; // sway's IPC socket under a sway session, else empty
 };
 
 [[nodiscard]] Desktop decideDesktop(const SessionFacts &session, bool x11Window);

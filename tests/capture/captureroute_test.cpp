@@ -26,6 +26,15 @@ TEST(CaptureRoute, WaylandSessionsUseThePortal)
     }
 }
 
+TEST(CaptureRoute, SwaysSocketCountsInAWaylandSessionOnly)
+{
+    EXPECT_EQ(zx::decideDesktop({ "wayland-1", "wayland", "/run/user/1000/sway-ipc.sock" }, true).swaySocket,
+        "/run/user/1000/sway-ipc.sock");
+    // An X11 session started from a sway terminal inherits the variable; its window manager is not sway.
+    EXPECT_EQ(zx::decideDesktop({ "", "x11", "/run/user/1000/sway-ipc.sock" }, true).swaySocket, "");
+    EXPECT_EQ(zx::decideDesktop({ "wayland-0", "", "" }, true).swaySocket, "");
+}
+
 TEST(CaptureRoute, CropFindsTheAreaInTheScreensPicture)
 {
     const PixelRect screen { 0, 0, 1280, 1024 };

@@ -10,7 +10,7 @@ import time
 import unittest
 
 import zxe2e
-from crosshairview import wait_bands, wait_see_through
+from zxe2e.crosshair import wait_bands, wait_see_through
 from test_keys import HELP_TITLE
 from test_snapshots import JPEG_TOLERANCE
 from zxe2e import Rect, load_image

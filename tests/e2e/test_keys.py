@@ -13,7 +13,7 @@ import time
 import unittest
 
 import zxe2e
-from crosshairview import MENU_SEQUENCE, bands, run_menu_command, wait_bands, wait_see_through
+from zxe2e.crosshair import MENU_SEQUENCE, bands, run_menu_command, wait_bands, wait_see_through
 
 HELP_TITLE = "Zentrolux Help Information  v1.0.20"
 

@@ -7,7 +7,7 @@ import subprocess
 import unittest
 
 import zxe2e
-from crosshairview import MENU_CROSSHAIR, red_in_inside, run_menu_command, wait_bands, wait_see_through
+from zxe2e.crosshair import MENU_CROSSHAIR, red_in_inside, run_menu_command, wait_bands, wait_see_through
 
 TWIPS = 15  # per pixel at the session's 96 dpi
 DESIGN_INSIDE = zxe2e.Rect(230, 156, 475, 314)

@@ -7,16 +7,16 @@ compositor's own screenshot taken right after.
 import os
 import unittest
 
-import crosshairview
-import zxwayland
+import zxe2e
 from zxe2e import Rect, color_close, load_image
+from zxe2e import crosshair, wayland
 
 JPEG_TOLERANCE = 8  # as the X11 snapshot tests: quality 100 showed up to 4 levels of error
 CLIENT_AREA = 1  # the Capture submenu's second item
 SHADOW_REACH = 30  # mutter darkens up to about 26 px next to a shaped window's edges
 
 
-class WaylandSnapshotCase(zxwayland.WaylandTestCase):
+class WaylandSnapshotCase(wayland.WaylandTestCase):
     see_through = False  # whether the desktop shows the native window through the inside today
 
     def start_ready(self):
@@ -24,7 +24,7 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
         color = self.start_color_window()
         program = self.start_program(self.make_program_copy())
         wid = program.wait_window(timeout=20)
-        inside, columns, rows = crosshairview.wait_bands(self, wid, timeout=20)
+        inside, columns, rows = crosshair.wait_bands(self, wid, timeout=20)
         return color, program, wid, inside, columns, rows
 
     def snapshot(self, program, wid, inside, number):
@@ -56,11 +56,11 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
 
     @staticmethod
     def button_square(inside):
-        size = crosshairview.BUTTON_SIZE
+        size = crosshair.BUTTON_SIZE
         return Rect(inside.right - size, inside.y, size, size)
 
     def choose_client_area(self, program, wid):
-        crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_CAPTURE, CLIENT_AREA)
+        crosshair.run_menu_command(self, program, wid, crosshair.MENU_CAPTURE, CLIENT_AREA)
         self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid], 10,
                         message="the menu stayed open")
 
@@ -95,7 +95,7 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
         red = [(x, y) for run in columns for x in run for y in range(0, inside.height, 7)] + \
               [(x, y) for run in rows for y in run for x in range(0, inside.width, 7)]
         not_red = [(x, y) for x, y in red if not keep_off.contains(inside.x + x, inside.y + y) and
-                   not color_close(picture.pixel(inside.x + x - area.x, inside.y + y - area.y), crosshairview.RED,
+                   not color_close(picture.pixel(inside.x + x - area.x, inside.y + y - area.y), crosshair.RED,
                                    JPEG_TOLERANCE)]
         self.assertEqual(not_red[:8], [], "band pixels (inside x, y) that are not crosshair red in the picture")
 
@@ -125,7 +125,7 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
             if client_area:
                 self.choose_client_area(program, wid)
             # Read afresh: a window manager may still have reframed the window since it appeared.
-            inside, columns, rows = crosshairview.wait_bands(self, wid, timeout=10)
+            inside, columns, rows = crosshair.wait_bands(self, wid, timeout=10)
             outer = self.session.outer_geometry(wid)
             self.assertTrue(outer.contains(inside.x, inside.y))
             before, picture, after = self.snapshot(program, wid, inside, number)
@@ -136,14 +136,14 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
 
 
 class SwaySnapshotTest(WaylandSnapshotCase):
-    session_class = zxwayland.SwaySession
+    session_class = wayland.SwaySession
 
     def test_form_area_then_client_area(self):
         self.check_form_area_then_client_area()
 
 
 class GnomeSnapshotTest(WaylandSnapshotCase):
-    session_class = zxwayland.GnomeSession
+    session_class = wayland.GnomeSession
     session_options = {"stored_permission": True}
     see_through = True
 
@@ -154,14 +154,14 @@ class GnomeSnapshotTest(WaylandSnapshotCase):
 class KdeSnapshotTest(WaylandSnapshotCase):
     """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
 
-    session_class = zxwayland.KdeSession
+    session_class = wayland.KdeSession
 
     def test_form_area_then_client_area(self):
         self.check_form_area_then_client_area()
 
 
 class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
-    session_class = zxwayland.GnomeSession
+    session_class = wayland.GnomeSession
     session_options = {"stored_permission": False}
 
     def test_program_stays_responsive_and_writes_nothing(self):
@@ -187,7 +187,7 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
     """No screenshot service reachable (here: no session bus): no picture and one plain message, also
     for a capture sequence, which stops instead of failing at every tick."""
 
-    session_class = zxwayland.SwaySession
+    session_class = wayland.SwaySession
 
     def start_program(self, folder, **kwargs):
         env = dict(kwargs.pop("env", None) or {}, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus")
@@ -208,7 +208,7 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
         self.answer_message(program, wid)
         self.assertEqual(program.images(), [])
 
-        crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_SEQUENCE, 0)
+        crosshair.run_menu_command(self, program, wid, crosshair.MENU_SEQUENCE, 0)
         prompt = self.wait_until(lambda: self.messages(program, wid), 10, message="no interval prompt")[0]
         self.session.key("ctrl+a", prompt)
         self.session.type_text("50", prompt)

@@ -11,12 +11,11 @@ import os
 import shutil
 import unittest
 
-import crosshairview
 import zxe2e
-import zxwayland
 from zxe2e import Rect
+from zxe2e import crosshair, wayland
 
-RED = crosshairview.RED
+RED = crosshair.RED
 HELP_TITLE = "Zentrolux Help Information  v1.0.20"
 ABOUT_TITLE = "Zentrolux V1.0.20"
 ABOUT_SIZE = (395, 111)
@@ -37,11 +36,11 @@ class CompositedWindowCase:
         """Inside pixels that are not what lies below (outside the bands and button) or not red (bands)."""
         band_x = {x for run in columns for x in run}
         band_y = {y for run in rows for y in run}
-        button_left = inside.width - crosshairview.BUTTON_SIZE
+        button_left = inside.width - crosshair.BUTTON_SIZE
         wrong = []
         for y in range(inside.height):
             for x in range(inside.width):
-                if x >= button_left and y < crosshairview.BUTTON_SIZE:
+                if x >= button_left and y < crosshair.BUTTON_SIZE:
                     continue
                 corner = self.rounded_corners
                 if y >= inside.height - corner and (x < corner or x >= inside.width - corner):
@@ -65,7 +64,7 @@ class CompositedWindowCase:
         def shown():
             inside = self.session.geometry(wid)
             shot = self.shot()
-            columns, rows = crosshairview.bands(shot, inside)
+            columns, rows = crosshair.bands(shot, inside)
             if not (centred(columns, inside.width) and centred(rows, inside.height)):
                 state[0] = f"bands {columns}, {rows} not about the centre of {inside}"
             elif changed and not changed(inside, columns, rows):
@@ -83,7 +82,7 @@ class CompositedWindowCase:
             self.fail(f"{label}: {state[0]}")
 
     def assert_bands_on_top(self, wid, label):
-        inside, columns, _ = crosshairview.wait_bands(self, wid, timeout=10)
+        inside, columns, _ = crosshair.wait_bands(self, wid, timeout=10)
         shot = self.shot()
         column = inside.x + columns[0][0]
         red = sum(shot.pixel(column, y) == RED for y in range(inside.y + 40, inside.bottom - 5, 10))
@@ -160,12 +159,12 @@ class CompositedWindowCase:
 
         self.assert_dialog(program, wid, HELP_TITLE, lambda: self.session.key("F1", wid))
         self.assert_dialog(program, wid, ABOUT_TITLE,
-                           lambda: crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_ABOUT),
+                           lambda: crosshair.run_menu_command(self, program, wid, crosshair.MENU_ABOUT),
                            ABOUT_SIZE)
         self.assertEqual(program.close(), 0)
 
 
-class WaylandWindowCase(CompositedWindowCase, zxwayland.WaylandTestCase):
+class WaylandWindowCase(CompositedWindowCase, wayland.WaylandTestCase):
     def setUp(self):
         super().setUp()
         self.color = self.start_color_window()
@@ -184,7 +183,7 @@ class SwayWindowTest(WaylandWindowCase):
     """Without a rule of the rig's, the window floats above the tiled native window by itself, with the
     title bar sway gives floating windows unless its configuration says otherwise."""
 
-    session_class = zxwayland.SwaySession
+    session_class = wayland.SwaySession
     session_options = {"float_x11": False}
     frame = True
 
@@ -198,7 +197,7 @@ class SwayWindowTest(WaylandWindowCase):
 
 
 class GnomeWindowTest(WaylandWindowCase):
-    session_class = zxwayland.GnomeSession
+    session_class = wayland.GnomeSession
     frame = True
 
     def test_on_top_see_through_without_shadow_and_dialogs(self):
@@ -208,7 +207,7 @@ class GnomeWindowTest(WaylandWindowCase):
 class KdeWindowTest(WaylandWindowCase):
     """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
 
-    session_class = zxwayland.KdeSession
+    session_class = wayland.KdeSession
     frame = True
     rounded_corners = 6  # KWin's frame rounds its bottom corners over the inside's
 
@@ -234,7 +233,7 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
         self.backdrop = self.start_backdrop()
 
     def _compositing(self):
-        xlib = zxe2e._load_xlib()
+        xlib = zxe2e.display._load_xlib()
         xlib.XGetSelectionOwner.restype = ctypes.c_ulong
         xlib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         return xlib.XGetSelectionOwner(self.session._open_xdisplay(), self.session._atom("_NET_WM_CM_S0")) != 0
@@ -273,8 +272,8 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
         outer = self.session.outer_geometry(wid)
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
         shot = self.shot()
-        button = Rect(inside.right - crosshairview.BUTTON_SIZE - 2, inside.y - 2, crosshairview.BUTTON_SIZE + 4,
-                      crosshairview.BUTTON_SIZE + 4)  # JPEG blurs its edges
+        button = Rect(inside.right - crosshair.BUTTON_SIZE - 2, inside.y - 2, crosshair.BUTTON_SIZE + 4,
+                      crosshair.BUTTON_SIZE + 4)  # JPEG blurs its edges
         wrong = [(x, y) for y in range(inside.y, inside.bottom) for x in range(outer.x, outer.right)
                  if not button.contains(x, y)
                  and not zxe2e.color_close(picture.pixel(x - outer.x, y - outer.y), shot.pixel(x, y), 8)]

@@ -1,0 +1,15 @@
+"""The end-to-end harness: the program under test on private displays.
+
+display    X displays (Xvfb with openbox), processes, the backdrop, the unittest base class
+crosshair  what the program's window shows and how it is driven: bands, camera button, menu
+wayland    headless Wayland desktops (sway, gnome-shell, kwin_wayland) with Xwayland
+wlagent    the helper that runs inside a Wayland session, with the system's python3
+
+The names most tests need come from here: zxe2e.E2ETestCase, zxe2e.Rect, zxe2e.wait_until...
+"""
+
+from .display import (  # noqa: F401
+    COMMAND_TIMEOUT, SCREEN_DEPTH, SCREEN_DPI, SCREEN_HEIGHT, SCREEN_WIDTH, Backdrop, E2ETestCase, FrameExtents,
+    Image, ProgramHandle, Process, Rect, XDisplayClient, XSession, color_close, gradient_color, gradient_position,
+    load_image, reported_clicks, wait_until,
+)

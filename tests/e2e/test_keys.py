@@ -13,9 +13,7 @@ import time
 import unittest
 
 import zxe2e
-from zxe2e.crosshair import MENU_SEQUENCE, bands, run_menu_command, wait_bands, wait_see_through
-
-HELP_TITLE = "Zentrolux Help Information  v1.0.20"
+from zxe2e import crosshair
 
 
 class KeysTest(zxe2e.E2ETestCase):
@@ -48,15 +46,11 @@ class KeysTest(zxe2e.E2ETestCase):
         if cls._program is None or not cls._healthy or not cls._program.process.alive():
             cls._discard_program()
             cls._folder = tempfile.mkdtemp(prefix="zxe2e-keys-")
-            shutil.copy2(os.path.join(self.bin_dir, self.program_name), cls._folder)
-            library = os.path.join(self.bin_dir, self.library_name)
-            if os.path.isfile(library):
-                shutil.copy2(library, cls._folder)
-            os.mkdir(os.path.join(cls._folder, "Images"))
+            zxe2e.copy_program(self.bin_dir, cls._folder)
             process = self.session.spawn([os.path.join(cls._folder, self.program_name)], name=self.program_name)
             cls._program = zxe2e.ProgramHandle(self.session, cls._folder, self.program_name, process)
             cls._program.wait_window()
-            wait_see_through(self, cls._program.wid, self.backdrop)
+            crosshair.wait_see_through(self.session, cls._program.wid, self.backdrop)
         cls._healthy = False
         return cls._program
 
@@ -103,12 +97,12 @@ class KeysTest(zxe2e.E2ETestCase):
         # centre stays where it is.
         session.key("shift", wid)
         self.wait_until(lambda: self.outer(wid).width == self.outer(wid).height, 5, message="not squared")
-        inside, columns, rows = wait_bands(self, wid)
+        inside, columns, rows = crosshair.wait_bands(session, wid)
         for pair in (columns, rows):
             self.assertEqual([len(band) for band in pair], [2, 2], f"bands are two pixels wide: {pair}")
 
         def bands_now():
-            return bands(session.screenshot(), inside)
+            return crosshair.bands(session.screenshot(), inside)
 
         def shifted(pair, step):
             (a, b) = pair
@@ -130,16 +124,11 @@ class KeysTest(zxe2e.E2ETestCase):
         wid = program.wid
         session = self.session
         session.key("F1", wid)
-        help_wid = session.wait_window(HELP_TITLE, pid=program.process.pid)
+        help_wid = session.wait_window(crosshair.help_title(), pid=program.process.pid)
         # While the help is open the crosshair window leaves the top band, so it cannot cover it.
         self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in session.net_wm_state(wid), 5,
                         message="still on top while the help is open")
-
-        session.close_window(help_wid)
-        self.wait_until(lambda: not session.find_windows(HELP_TITLE, pid=program.process.pid), 5,
-                        message="the help window stayed")
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" in session.net_wm_state(wid), 5,
-                        message="not on top again after the help")
+        crosshair.close_dialog(session, program, help_wid, crosshair.help_title())
         # The window takes keys again.
         o = self.outer(wid)
         session.key("ctrl+Right", wid)
@@ -151,11 +140,8 @@ class KeysTest(zxe2e.E2ETestCase):
         wid = program.wid
         session = self.session
         name = program.name
-        pid = program.process.pid
-        known = set(session.find_windows(pid=pid))
-        run_menu_command(self, program, wid, MENU_SEQUENCE, 0)
-        prompt = self.wait_until(lambda: [w for w in session.find_windows(name, pid=pid) if w not in known], 5,
-                                 message="no interval prompt")[0]
+        crosshair.choose(session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = crosshair.wait_dialog(session, program)
         self.wait_until(lambda: session.active_window() == prompt, 5, message="the prompt is not active")
         session.key("ctrl+a")
         session.type_text("300")

@@ -9,20 +9,8 @@ import time
 import unittest
 
 import zxe2e
-from zxe2e import Rect, color_close, load_image
-
-CROSSHAIR_RED = (192, 0, 0)
-CAMERA_BUTTON = 25  # pixels, in the inside's top-right corner
-# Quality 100 is written without chroma subsampling; up to 4 levels of error were seen. The gradient
-# changes by one level a pixel, so a picture shifted by more than this shows; the bands catch less.
-JPEG_TOLERANCE = 8
-
-# Keyboard paths through the popup menu: Down presses to the top-level item (separators are
-# skipped), then Down presses inside its submenu, whose first item is selected on opening.
-MENU_CAPTURE, MENU_SEQUENCE, MENU_IMAGES = 4, 6, 7
-CAPTURE_CLIENT_AREA = 1
-SEQUENCE_START = 0
-IMAGES_CLEAR = 1  # after "Explore Images Folder"; the separator is skipped
+from zxe2e import Rect, color_close, crosshair
+from zxe2e.crosshair import JPEG_TOLERANCE
 
 
 class Clipboard:
@@ -131,45 +119,18 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
         Returns the program, the backdrop and the inside of the window.
         """
         backdrop = self.start_backdrop()
-        program = self.start_program(folder, env=env)
-        wid = program.wait_window(timeout=15)
-        inside = self.session.geometry(wid)
-        probe = (inside.x + 10, inside.y + 40)  # see-through once the splash is over
-        self.wait_until(lambda: self.session.screenshot().pixel(*probe) == backdrop.expected_color(*probe), 15,
-                        message="the splash did not give way to the see-through inside")
-        return program, backdrop, self.session.geometry(wid)
+        program = crosshair.start_ready(self, backdrop, folder, env=env)
+        return program, backdrop, self.session.geometry(program.wid)
 
-    @staticmethod
-    def button_square(inside):
-        return Rect(inside.right - CAMERA_BUTTON, inside.y, CAMERA_BUTTON, CAMERA_BUTTON)
-
-    def click_button(self, inside, button=1):
-        x, y = self.button_square(inside).center
-        where = self.session.run(["xdotool", "getmouselocation", "--shell"]).stdout
-        if f"X={x}\nY={y}\n" in where:
-            # `mousemove --sync` to where the pointer already is waits many seconds for a motion.
-            self.session.run(["xdotool", "click", str(button)])
-        else:
-            self.session.click(x, y, button)
+    def click_button(self, inside):
+        self.session.click(*crosshair.button_square(inside).center)
 
     def caption(self, program):
         return self.session.window_name(program.wid)
 
-    def other_windows(self, program):
-        """The program's visible windows besides the crosshair window (dialogs, menus)."""
-        return [wid for wid in self.session.find_windows(pid=program.process.pid) if wid != program.wid]
-
-    def wait_dialog(self, program, not_this=None):
-        """Waits for one framed window titled with the program name besides the crosshair window."""
-        def single():
-            wids = [wid for wid in self.session.find_windows(program.name, program.process.pid)
-                    if wid not in (program.wid, not_this)]
-            return wids[0] if len(wids) == 1 and self.session.frame_extents(wids[0]) else None
-
-        return self.wait_until(single, 10, message="no dialog titled with the program name")
-
     def wait_no_dialog(self, program):
-        self.wait_until(lambda: not self.other_windows(program), 10, message="a dialog or menu stayed open")
+        self.wait_until(lambda: not crosshair.other_windows(self.session, program), 10,
+                        message="a dialog or menu stayed open")
 
     def copied_text(self, wid):
         """Copies the selection of the focused text field of a dialog and reads it back."""
@@ -184,7 +145,7 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
         """Waits for a message box titled with the program name and checks its icon by colour: Qt draws the
         exclamation mark on yellow and the question mark in blue. Its text cannot be read here: on X11, Ctrl+C
         in a message box copies nothing."""
-        box = self.wait_dialog(program, not_this)
+        box = crosshair.wait_dialog(self.session, program, not_this)
         area = self.session.geometry(box)
         icons = {"warning": lambda c: c[0] > 200 and c[1] > 200 and c[2] < 80,
                  "question": lambda c: c[2] > 150 and c[0] < 80 and c[1] < 80}
@@ -197,22 +158,6 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
         found = [name for name, test in icons.items() if picture.count(test) > 30]
         self.assertEqual(found, [icon] if icon else [], "the message box's icon")
         return box
-
-    def choose(self, program, inside, top, sub):
-        """Opens the popup menu with a right click on the camera button and picks an item by keyboard."""
-        before = set(self.session.find_windows(pid=program.process.pid))
-        new = lambda: set(self.session.find_windows(pid=program.process.pid)) - before  # noqa: E731
-        # Keys sent before the menu holds the keyboard would move the crosshair window. A click
-        # that comes while Qt is still closing the last menu is taken by it: one more try then.
-        self.click_button(inside, button=3)
-        try:
-            menu = self.wait_until(new, 3, message="the popup menu did not open")
-        except AssertionError:
-            self.click_button(inside, button=3)
-            menu = self.wait_until(new, 3, message="the popup menu did not open")
-        self.session.key(["Down"] * top + ["Right"])
-        self.wait_until(lambda: new() - menu, 5, message="the submenu did not open")
-        self.session.key(["Down"] * sub + ["Return"])
 
     def assert_stays(self, condition, seconds, message):
         """Nothing happens: condition holds whenever it is looked at for the given time."""
@@ -229,15 +174,9 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
         """Every pixel of the picture that lies in the window's inside shows the backdrop, or the crosshair
         red on its bands (columns, rows of the inside); origin is the screen position of the picture's
         top-left pixel."""
-        expected_columns, expected_rows = bands
-        wrong = []
-        for y in range(inside.y, inside.bottom):
-            band_row = y - inside.y in expected_rows
-            for x in range(inside.x, inside.right):
-                want = CROSSHAIR_RED if band_row or x - inside.x in expected_columns else backdrop.expected_color(x, y)
-                got = picture.pixel(x - origin[0], y - origin[1])
-                if not color_close(got, want, JPEG_TOLERANCE):
-                    wrong.append((x - inside.x, y - inside.y, got, want))
+        columns, rows = bands
+        wrong = crosshair.inside_mismatches(picture, inside, columns, rows, backdrop.expected_color, origin,
+                                            JPEG_TOLERANCE)
         self.assertEqual(wrong[:10], [], f"{len(wrong)} pixels of the inside differ (inside x, y, got, want)")
 
     @staticmethod
@@ -247,13 +186,6 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
                       for y in range(rect.y, rect.bottom) for x in range(rect.x, rect.right))
         return covered / (rect.width * rect.height)
 
-    def find_bands(self, shot, inside):
-        """The crosshair's columns and rows of the inside, as the screen shows them."""
-        part = shot.crop(inside)
-        red_columns = [x for x in range(part.width) if part.pixel(x, part.height - 5) == CROSSHAIR_RED]
-        red_rows = [y for y in range(part.height) if part.pixel(5, y) == CROSSHAIR_RED]
-        return red_columns, red_rows
-
 
 class PictureTest(SnapshotTestCase):
     def test_form_area_then_client_area(self):
@@ -262,15 +194,13 @@ class PictureTest(SnapshotTestCase):
         outer = self.session.outer_geometry(program.wid)
         shot = self.session.screenshot()
         # The design's inside (475 x 314) with the gap 4: two 2-pixel bands each way around the middle.
-        bands = self.find_bands(shot, inside)
-        self.assertEqual(bands, ([232, 233, 240, 241], [152, 153, 160, 161]))
-        square = self.button_square(inside)
+        bands = crosshair.bands(shot, inside)
+        self.assertEqual(bands, (crosshair.DESIGN_BAND_COLUMNS, crosshair.DESIGN_BAND_ROWS))
+        square = crosshair.button_square(inside)
         self.assertGreater(self.opaque_share(shot, square, backdrop), 0.9, "no camera button shown")
 
         self.click_button(inside)
-        first = program.path("Images", "CAP0001.jpg")
-        self.wait_until(lambda: os.path.isfile(first), 10, message="CAP0001.jpg was not written")
-        picture = load_image(first)
+        picture = program.wait_picture("CAP0001.jpg")
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height), "Form Area: the outer size")
         self.assert_picture_shows(picture, (outer.x, outer.y), inside, bands, backdrop)
         # The title bar belongs to the frame: hardly a pixel of it is the gradient.
@@ -280,12 +210,10 @@ class PictureTest(SnapshotTestCase):
         self.assertLess(gradient_like, len(title) // 20, "the title bar is missing from the picture")
         self.wait_until(lambda: self.caption(program) == program.name, 5, message="caption not set back")
 
-        self.choose(program, inside, MENU_CAPTURE, CAPTURE_CLIENT_AREA)
+        crosshair.choose(self.session, program, crosshair.MENU_CAPTURE, crosshair.CAPTURE_CLIENT_AREA)
         self.wait_no_dialog(program)
         self.click_button(inside)
-        second = program.path("Images", "CAP0002.jpg")
-        self.wait_until(lambda: os.path.isfile(second), 10, message="CAP0002.jpg was not written")
-        picture = load_image(second)
+        picture = program.wait_picture("CAP0002.jpg")
         self.assertEqual((picture.width, picture.height), (inside.width, inside.height), "Client Area: inside size")
         self.assert_picture_shows(picture, (inside.x, inside.y), inside, bands, backdrop)
         self.assertEqual(program.images(), ["CAP0001.jpg", "CAP0002.jpg"])
@@ -297,8 +225,8 @@ class SequenceTest(SnapshotTestCase):
         program, backdrop, inside = self.start_ready(self.make_program_copy())
 
         # An answer out of range: the message, and nothing starts.
-        self.choose(program, inside, MENU_SEQUENCE, SEQUENCE_START)
-        prompt = self.wait_dialog(program)
+        crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = crosshair.wait_dialog(self.session, program)
         self.session.key("ctrl+a", prompt)
         self.assertEqual(self.copied_text(prompt), "1000", "the prompt offers the stored interval")
         self.session.type_text("0", prompt)
@@ -309,8 +237,8 @@ class SequenceTest(SnapshotTestCase):
 
         # The interval stays as it was. Meanwhile no sequence has run: a timer started by the bad answer
         # would have ticked while the prompt was open.
-        self.choose(program, inside, MENU_SEQUENCE, SEQUENCE_START)
-        prompt = self.wait_dialog(program)
+        crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = crosshair.wait_dialog(self.session, program)
         self.session.key("ctrl+a", prompt)
         self.assertEqual(self.copied_text(prompt), "1000")
         self.assertEqual(program.images(), [])
@@ -333,8 +261,8 @@ class SequenceTest(SnapshotTestCase):
         # At the lower bound the snapshots follow each other without a pause, so Esc now and then comes
         # while one is under way: it must stop the sequence and leave the program name all the same.
         for attempt in range(6):
-            self.choose(program, inside, MENU_SEQUENCE, SEQUENCE_START)
-            prompt = self.wait_dialog(program)
+            crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+            prompt = crosshair.wait_dialog(self.session, program)
             self.session.key("ctrl+a", prompt)
             if attempt == 0:
                 self.assertEqual(self.copied_text(prompt), "200", "the last interval is offered again")
@@ -368,7 +296,7 @@ class FailureTest(SnapshotTestCase):
         box = self.wait_message_box(program, icon=None)
         self.assertEqual(self.temp_bitmaps(), [], "the bitmap outlived the writer")
         # Until the box is answered the snapshot is not over: no button, the moment in the caption.
-        square = self.button_square(inside)
+        square = crosshair.button_square(inside)
         self.assertLess(self.opaque_share(self.session.screenshot(), square, backdrop), 0.1, "button during the box")
         self.assertRegex(self.caption(program), re.escape(program.name) + r" - \d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
         self.session.key("Return", box)
@@ -403,11 +331,10 @@ class FailureTest(SnapshotTestCase):
         self.assertEqual(program.images(), [])
         self.assertEqual(program.close(), 0)
 
-
-    def start_failing_sequence(self, program, inside, milliseconds=50):
+    def start_failing_sequence(self, program, milliseconds=50):
         """Starts a sequence whose every snapshot fails; returns the first failure's message box."""
-        self.choose(program, inside, MENU_SEQUENCE, SEQUENCE_START)
-        prompt = self.wait_dialog(program)
+        crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = crosshair.wait_dialog(self.session, program)
         self.session.key("ctrl+a", prompt)
         self.session.type_text(str(milliseconds), prompt)
         self.session.key("Return", prompt)
@@ -419,17 +346,17 @@ class FailureTest(SnapshotTestCase):
         program, backdrop, inside = self.start_ready(folder)
 
         # OK keeps the sequence going: the next tick fails again.
-        box = self.start_failing_sequence(program, inside)
+        box = self.start_failing_sequence(program)
         self.session.key("Return", box)
         box = self.wait_message_box(program, icon=None, not_this=box)
         # Esc on the message stops the sequence as Esc on the window does: no further message.
         self.session.key("Escape", box)
         self.wait_no_dialog(program)
-        self.assert_stays(lambda: not self.other_windows(program), 1.0, "a new message after Esc")
+        self.assert_stays(lambda: not crosshair.other_windows(self.session, program), 1.0, "a new message after Esc")
         self.assertEqual(self.caption(program), program.name)
 
         # The close box of the window is honoured while such a message is open.
-        self.start_failing_sequence(program, inside)
+        self.start_failing_sequence(program)
         self.assertEqual(program.close(), 0)
         with open(program.path(program.name + ".ini")) as settings:
             self.assertRegex(settings.read(), r"(?m)^\s*Interval\s*=\s*50\s*$", "settings written at the close")
@@ -437,7 +364,7 @@ class FailureTest(SnapshotTestCase):
         # So is a termination signal.
         os.remove(program.path(program.name + ".ini"))
         program, backdrop, inside = self.start_ready(folder)
-        self.start_failing_sequence(program, inside, 70)
+        self.start_failing_sequence(program, 70)
         program.proc.terminate()
         self.assertEqual(program.wait_exit(10), 0)
         with open(program.path(program.name + ".ini")) as settings:
@@ -452,14 +379,14 @@ class FailureTest(SnapshotTestCase):
         screen = Rect(0, 0, self.session.width, self.session.height)
         self.assertTrue(screen.contains(outer.x, outer.y) and outer.right <= screen.right and
                         outer.bottom <= screen.bottom, f"{outer} does not lie on the screen")
-        self.assertTrue(screen.contains(*self.button_square(inside).center), "the camera button is off the screen")
+        self.assertTrue(screen.contains(*crosshair.button_square(inside).center), "the camera button is off the screen")
 
         started = time.monotonic()
         self.session.key("space", program.wid)
         # Before, such a window took 15 to 25 s and gigabytes for one snapshot.
         self.wait_until(lambda: program.images() == ["CAP0001.jpg"], 5, message="no snapshot")
         self.assertLess(time.monotonic() - started, 5)
-        picture = load_image(program.path("Images", "CAP0001.jpg"))
+        picture = program.wait_picture("CAP0001.jpg")
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
         self.assertEqual(program.close(), 0)
         with open(program.path(program.name + ".ini")) as settings:
@@ -476,19 +403,19 @@ class ClearImagesTest(SnapshotTestCase):
         program, backdrop, inside = self.start_ready(folder)
         everything = program.images()
 
-        self.choose(program, inside, MENU_IMAGES, IMAGES_CLEAR)
+        crosshair.choose(self.session, program, crosshair.MENU_IMAGES, crosshair.IMAGES_CLEAR)
         box = self.wait_message_box(program, "question")
         self.session.key("n", box)
         self.wait_no_dialog(program)
         self.assertEqual(program.images(), everything, "No deleted files")
 
-        self.choose(program, inside, MENU_IMAGES, IMAGES_CLEAR)
+        crosshair.choose(self.session, program, crosshair.MENU_IMAGES, crosshair.IMAGES_CLEAR)
         box = self.wait_message_box(program, "question")
         self.session.key("Return", box)  # Yes is the default button
         self.wait_no_dialog(program)
         self.assertEqual(program.images(), ["album.jpg", "notes.txt"])
 
-        self.choose(program, inside, MENU_IMAGES, IMAGES_CLEAR)
+        crosshair.choose(self.session, program, crosshair.MENU_IMAGES, crosshair.IMAGES_CLEAR)
         box = self.wait_message_box(program, "warning")
         self.session.key("Return", box)
         self.wait_no_dialog(program)

@@ -4,15 +4,11 @@ The program runs through Xwayland over a native window of one colour; its pictur
 compositor's own screenshot taken right after.
 """
 
-import os
 import unittest
 
-import zxe2e
-from zxe2e import Rect, color_close, load_image
-from zxe2e import crosshair, wayland
+from zxe2e import Rect, color_close, crosshair, wayland
+from zxe2e.crosshair import JPEG_TOLERANCE
 
-JPEG_TOLERANCE = 8  # as the X11 snapshot tests: quality 100 showed up to 4 levels of error
-CLIENT_AREA = 1  # the Capture submenu's second item
 SHADOW_REACH = 30  # mutter darkens up to about 26 px next to a shaped window's edges
 
 
@@ -24,7 +20,7 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
         color = self.start_color_window()
         program = self.start_program(self.make_program_copy())
         wid = program.wait_window(timeout=20)
-        inside, columns, rows = crosshair.wait_bands(self, wid, timeout=20)
+        inside, columns, rows = crosshair.wait_bands(self.session, wid, timeout=20)
         return color, program, wid, inside, columns, rows
 
     def snapshot(self, program, wid, inside, number):
@@ -33,17 +29,7 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
         self.session.move_mouse(self.session.width - 1, self.session.height - 1)
         before = self.session.screenshot()
         self.session.key("space", wid)
-        path = program.path("Images", f"CAP{number:04d}.jpg")
-
-        def written():
-            if not os.path.isfile(path):
-                return None
-            try:
-                return load_image(path)
-            except (RuntimeError, ValueError):  # still being written
-                return None
-
-        picture = self.wait_until(written, 20, interval=0.1, message=f"{os.path.basename(path)} was not written")
+        picture = program.wait_picture(f"CAP{number:04d}.jpg", 20)
         return before, picture, self.session.screenshot()
 
     def wait_quietly(self, predicate, timeout):
@@ -54,21 +40,16 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
         except AssertionError:
             return False
 
-    @staticmethod
-    def button_square(inside):
-        size = crosshair.BUTTON_SIZE
-        return Rect(inside.right - size, inside.y, size, size)
-
     def choose_client_area(self, program, wid):
-        crosshair.run_menu_command(self, program, wid, crosshair.MENU_CAPTURE, CLIENT_AREA)
+        crosshair.choose(self.session, program, crosshair.MENU_CAPTURE, crosshair.CAPTURE_CLIENT_AREA)
         self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid], 10,
                         message="the menu stayed open")
 
     def assert_picture(self, picture, area, inside, bands, before, after, color):
         """picture was taken of the screen rectangle area; inside and bands as the screen shows them."""
         self.assertEqual((picture.width, picture.height), (area.width, area.height), "the picture's size")
-        button = self.button_square(inside)
-        keep_off = Rect(button.x - 2, button.y - 2, button.width + 4, button.height + 4)  # JPEG blurs edges
+        button = crosshair.button_square(inside)
+        keep_off = button.grown(2)  # JPEG blurs edges
 
         # The title bar showed the moment of the snapshot; the screen shows the name again by now.
         title = Rect(area.x, area.y, area.width, inside.y - area.y)
@@ -125,7 +106,7 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
             if client_area:
                 self.choose_client_area(program, wid)
             # Read afresh: a window manager may still have reframed the window since it appeared.
-            inside, columns, rows = crosshair.wait_bands(self, wid, timeout=10)
+            inside, columns, rows = crosshair.wait_bands(self.session, wid, timeout=10)
             outer = self.session.outer_geometry(wid)
             self.assertTrue(outer.contains(inside.x, inside.y))
             before, picture, after = self.snapshot(program, wid, inside, number)
@@ -193,30 +174,30 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
         env = dict(kwargs.pop("env", None) or {}, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus")
         return super().start_program(folder, env=env, **kwargs)
 
-    def messages(self, program, wid):
-        return [w for w in self.session.find_windows(program.name, program.process.pid) if w != wid]
+    def messages(self, program):
+        return crosshair.dialogs(self.session, program)
 
-    def answer_message(self, program, wid):
-        box = self.wait_until(lambda: self.messages(program, wid), 15, message="no message")
+    def answer_message(self, program):
+        box = self.wait_until(lambda: self.messages(program), 15, message="no message")
         self.assertEqual(len(box), 1)
         self.session.key("Return", box[0])
-        self.wait_until(lambda: not self.messages(program, wid), 5, message="the message stayed")
+        self.wait_until(lambda: not self.messages(program), 5, message="the message stayed")
 
     def test_no_picture_and_one_message(self):
         color, program, wid, inside, columns, rows = self.start_ready()
         self.session.key("space", wid)
-        self.answer_message(program, wid)
+        self.answer_message(program)
         self.assertEqual(program.images(), [])
 
-        crosshair.run_menu_command(self, program, wid, crosshair.MENU_SEQUENCE, 0)
-        prompt = self.wait_until(lambda: self.messages(program, wid), 10, message="no interval prompt")[0]
+        crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = self.wait_until(lambda: self.messages(program), 10, message="no interval prompt")[0]
         self.session.key("ctrl+a", prompt)
         self.session.type_text("50", prompt)
         self.session.key("Return", prompt)
-        self.wait_until(lambda: prompt not in self.messages(program, wid), 5, message="the prompt stayed")
-        self.answer_message(program, wid)
+        self.wait_until(lambda: prompt not in self.messages(program), 5, message="the prompt stayed")
+        self.answer_message(program)
         # Stopped: no second message, and the caption is the name again.
-        self.assertFalse(self.wait_quietly(lambda: self.messages(program, wid), 1.5), "a message at the next tick")
+        self.assertFalse(self.wait_quietly(lambda: self.messages(program), 1.5), "a message at the next tick")
         self.assertEqual(self.session.window_name(wid), program.name)
         self.assertEqual(program.images(), [])
         self.assertEqual(program.close(), 0)

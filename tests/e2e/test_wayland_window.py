@@ -7,18 +7,12 @@ is not asserted here; README.md's table says why.
 """
 
 import ctypes
-import os
 import shutil
 import unittest
 
 import zxe2e
-from zxe2e import Rect
-from zxe2e import crosshair, wayland
-
-RED = crosshair.RED
-HELP_TITLE = "Zentrolux Help Information  v1.0.20"
-ABOUT_TITLE = "Zentrolux V1.0.20"
-ABOUT_SIZE = (395, 111)
+from zxe2e import Rect, crosshair, wayland
+from zxe2e.crosshair import JPEG_TOLERANCE, RED
 
 
 class CompositedWindowCase:
@@ -34,23 +28,13 @@ class CompositedWindowCase:
 
     def inside_wrong(self, shot, inside, columns, rows):
         """Inside pixels that are not what lies below (outside the bands and button) or not red (bands)."""
-        band_x = {x for run in columns for x in run}
-        band_y = {y for run in rows for y in run}
-        button_left = inside.width - crosshair.BUTTON_SIZE
-        wrong = []
-        for y in range(inside.height):
-            for x in range(inside.width):
-                if x >= button_left and y < crosshair.BUTTON_SIZE:
-                    continue
-                corner = self.rounded_corners
-                if y >= inside.height - corner and (x < corner or x >= inside.width - corner):
-                    continue
-                sx, sy = inside.x + x, inside.y + y
-                got = shot.pixel(sx, sy)
-                want = RED if x in band_x or y in band_y else self.below(sx, sy)
-                if got != want:
-                    wrong.append((x, y, got, want))
-        return wrong
+        button = crosshair.button_square(Rect(0, 0, inside.width, inside.height))
+        corner = self.rounded_corners
+
+        def skip(x, y):
+            return button.contains(x, y) or (y >= inside.height - corner and (x < corner or x >= inside.width - corner))
+
+        return crosshair.inside_mismatches(shot, inside, columns, rows, self.below, skip=skip)
 
     def wait_see_through(self, wid, label, changed=None):
         """Waits for two pairs of bands about the inside's centre (and changed(inside, columns, rows), when
@@ -58,14 +42,11 @@ class CompositedWindowCase:
         Returns (inside, columns, rows)."""
         state = ["nothing seen"]
 
-        def centred(runs, length):
-            return len(runs) == 2 and abs((runs[0][0] + runs[1][-1] + 1) / 2 - length / 2) <= 1
-
         def shown():
             inside = self.session.geometry(wid)
             shot = self.shot()
             columns, rows = crosshair.bands(shot, inside)
-            if not (centred(columns, inside.width) and centred(rows, inside.height)):
+            if not crosshair.centred(columns, rows, inside):
                 state[0] = f"bands {columns}, {rows} not about the centre of {inside}"
             elif changed and not changed(inside, columns, rows):
                 state[0] = f"no change yet: {inside}, bands {columns}, {rows}"
@@ -82,7 +63,7 @@ class CompositedWindowCase:
             self.fail(f"{label}: {state[0]}")
 
     def assert_bands_on_top(self, wid, label):
-        inside, columns, _ = crosshair.wait_bands(self, wid, timeout=10)
+        inside, columns, _ = crosshair.wait_bands(self.session, wid, timeout=10)
         shot = self.shot()
         column = inside.x + columns[0][0]
         red = sum(shot.pixel(column, y) == RED for y in range(inside.y + 40, inside.bottom - 5, 10))
@@ -157,10 +138,9 @@ class CompositedWindowCase:
 
         self.more_checks(program, wid, inside)
 
-        self.assert_dialog(program, wid, HELP_TITLE, lambda: self.session.key("F1", wid))
-        self.assert_dialog(program, wid, ABOUT_TITLE,
-                           lambda: crosshair.run_menu_command(self, program, wid, crosshair.MENU_ABOUT),
-                           ABOUT_SIZE)
+        self.assert_dialog(program, wid, crosshair.help_title(), lambda: self.session.key("F1", wid))
+        self.assert_dialog(program, wid, crosshair.about_title(),
+                           lambda: crosshair.choose(self.session, program, crosshair.MENU_ABOUT), crosshair.ABOUT_SIZE)
         self.assertEqual(program.close(), 0)
 
 
@@ -260,23 +240,14 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
 
         # A snapshot still reads what the screen shows: the X root holds the composited picture.
         self.session.key("space", wid)
-        path = program.path("Images", "CAP0001.jpg")
-
-        def written():
-            try:
-                return zxe2e.load_image(path) if os.path.isfile(path) else None
-            except (RuntimeError, ValueError):  # still being written
-                return None
-
-        picture = self.wait_until(written, 10, interval=0.1, message="CAP0001.jpg was not written")
+        picture = program.wait_picture("CAP0001.jpg")
         outer = self.session.outer_geometry(wid)
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
         shot = self.shot()
-        button = Rect(inside.right - crosshair.BUTTON_SIZE - 2, inside.y - 2, crosshair.BUTTON_SIZE + 4,
-                      crosshair.BUTTON_SIZE + 4)  # JPEG blurs its edges
+        button = crosshair.button_square(inside).grown(2)  # JPEG blurs its edges
         wrong = [(x, y) for y in range(inside.y, inside.bottom) for x in range(outer.x, outer.right)
                  if not button.contains(x, y)
-                 and not zxe2e.color_close(picture.pixel(x - outer.x, y - outer.y), shot.pixel(x, y), 8)]
+                 and not zxe2e.color_close(picture.pixel(x - outer.x, y - outer.y), shot.pixel(x, y), JPEG_TOLERANCE)]
         self.assertEqual(wrong[:8], [], f"{len(wrong)} picture pixels differ from the screen")
 
     def test_on_top_see_through_click_through_snapshot_and_dialogs(self):

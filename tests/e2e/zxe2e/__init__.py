@@ -8,8 +8,15 @@ wlagent    the helper that runs inside a Wayland session, with the system's pyth
 The names most tests need come from here: zxe2e.E2ETestCase, zxe2e.Rect, zxe2e.wait_until...
 """
 
-from .display import (  # noqa: F401
-    COMMAND_TIMEOUT, SCREEN_DEPTH, SCREEN_DPI, SCREEN_HEIGHT, SCREEN_WIDTH, Backdrop, E2ETestCase, FrameExtents,
-    Image, ProgramHandle, Process, Rect, XDisplayClient, XSession, color_close, gradient_color, gradient_position,
-    load_image, reported_clicks, wait_until,
+from .display import (
+    COMMAND_TIMEOUT, LIBRARY_NAME, PROGRAM_NAME, SCREEN_DEPTH, SCREEN_DPI, SCREEN_HEIGHT, SCREEN_WIDTH, Backdrop,
+    E2ETestCase, FrameExtents, Image, ProgramHandle, Process, Rect, XDisplayClient, XSession, color_close,
+    copy_program, gradient_color, gradient_position, load_image, reported_clicks, wait_picture, wait_until,
 )
+
+__all__ = [
+    "COMMAND_TIMEOUT", "LIBRARY_NAME", "PROGRAM_NAME", "SCREEN_DEPTH", "SCREEN_DPI", "SCREEN_HEIGHT", "SCREEN_WIDTH",
+    "Backdrop", "E2ETestCase", "FrameExtents", "Image", "ProgramHandle", "Process", "Rect", "XDisplayClient",
+    "XSession", "color_close", "copy_program", "gradient_color", "gradient_position", "load_image",
+    "reported_clicks", "wait_picture", "wait_until",
+]

@@ -37,6 +37,9 @@ SCREEN_HEIGHT = 1024
 SCREEN_DEPTH = 24
 SCREEN_DPI = 96
 
+PROGRAM_NAME = "Zentrolux"  # the build's program file, and the title of its window
+LIBRARY_NAME = "libZentrolux.so"  # the JPEG writer it loads from its own folder
+
 XVFB_START_TIMEOUT = 15.0
 WM_START_TIMEOUT = 10.0
 COMMAND_TIMEOUT = 30.0
@@ -84,6 +87,10 @@ class Rect(collections.namedtuple("Rect", "x y width height")):
 
     def contains(self, x, y):
         return self.x <= x < self.right and self.y <= y < self.bottom
+
+    def grown(self, margin):
+        """The rectangle with margin pixels more on every side."""
+        return Rect(self.x - margin, self.y - margin, self.width + 2 * margin, self.height + 2 * margin)
 
 
 class FrameExtents(collections.namedtuple("FrameExtents", "left right top bottom")):
@@ -484,6 +491,7 @@ class XDisplayClient:
     env = None
     width = SCREEN_WIDTH
     height = SCREEN_HEIGHT
+    dpi = SCREEN_DPI  # what the program's logical dots per inch follow
     _xdisplay = None
 
     def __enter__(self):
@@ -978,6 +986,7 @@ class XSession(XDisplayClient):
             raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace').strip()}")
         return Image.from_pnm(result.stdout)
 
+
 def reported_clicks(lines, origin=(0, 0)):
     """[(button, x, y)] of the "click BUTTON X Y" lines a test window prints, moved by origin."""
     out = []
@@ -1156,6 +1165,43 @@ class ProgramHandle:
         folder = self.path("Images")
         return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
 
+    def wait_picture(self, name, timeout=10.0):
+        """Waits until Images/name is written whole and returns the picture."""
+        return wait_picture(self.path("Images", name), timeout)
+
+
+def wait_picture(path, timeout):
+    """Waits until the picture file at path exists and decodes, and returns it."""
+    def decoded():
+        if not os.path.isfile(path):
+            return None
+        try:
+            return load_image(path)
+        except (RuntimeError, ValueError):  # still being written
+            return None
+
+    return wait_until(decoded, timeout, interval=0.1, message=f"no whole picture at {path}")
+
+
+def copy_program(bin_dir, folder, name=PROGRAM_NAME, files=None):
+    """Fills folder with the program of bin_dir as name, its library and an empty Images folder.
+
+    files: {relative path: str or bytes} written into the folder as well (a settings file, say).
+    """
+    source = os.path.join(bin_dir, PROGRAM_NAME)
+    if not os.path.isfile(source):
+        raise AssertionError(f"program not built: {source}")
+    shutil.copy2(source, os.path.join(folder, name))
+    library = os.path.join(bin_dir, LIBRARY_NAME)
+    if os.path.isfile(library):
+        shutil.copy2(library, os.path.join(folder, LIBRARY_NAME))
+    os.mkdir(os.path.join(folder, "Images"))
+    for relative, content in (files or {}).items():
+        target = os.path.join(folder, relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as out:
+            out.write(content.encode() if isinstance(content, str) else content)
+
 
 class E2ETestCase(unittest.TestCase):
     """Base class: one XSession per class (or per test when session_per_test is True).
@@ -1169,8 +1215,8 @@ class E2ETestCase(unittest.TestCase):
     dpi = SCREEN_DPI
     x_resources = None  # see XSession: resources, monitors
     monitors = None
-    program_name = "Zentrolux"
-    library_name = "libZentrolux.so"
+    program_name = PROGRAM_NAME
+    library_name = LIBRARY_NAME
     bin_dir = None  # taken from ZX_BIN_DIR unless a subclass sets it
 
     @classmethod
@@ -1213,22 +1259,9 @@ class E2ETestCase(unittest.TestCase):
 
         files: {relative path: str or bytes} written into the folder as well (a settings file, say).
         """
-        name = name or self.program_name
-        source = os.path.join(self.bin_dir, self.program_name)
-        if not os.path.isfile(source):
-            self.fail(f"program not built: {source}")
         folder = self.new_program_folder()
         self._folders.append(folder)
-        shutil.copy2(source, os.path.join(folder, name))
-        library = os.path.join(self.bin_dir, self.library_name)
-        if os.path.isfile(library):
-            shutil.copy2(library, os.path.join(folder, self.library_name))
-        os.mkdir(os.path.join(folder, "Images"))
-        for relative, content in (files or {}).items():
-            target = os.path.join(folder, relative)
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            with open(target, "wb") as out:
-                out.write(content.encode() if isinstance(content, str) else content)
+        copy_program(self.bin_dir, folder, name or self.program_name, files)
         return folder
 
     def new_program_folder(self):

@@ -18,7 +18,6 @@ Commands (xdotool, xwininfo, grim, gdbus...) run as the session user inside the 
 """
 
 import ctypes
-import grp
 import os
 import pwd
 import re
@@ -31,7 +30,7 @@ import time
 import unittest
 
 from . import display
-from .display import COMMAND_TIMEOUT, Process, Rect, wait_until
+from .display import COMMAND_TIMEOUT, Process, wait_until
 
 SESSION_USER = "zxwl"
 HERE = os.path.dirname(os.path.abspath(__file__))

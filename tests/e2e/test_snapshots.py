@@ -1,7 +1,5 @@
 """Snapshots end to end: the picture written, the capture sequence, failures, and clearing the folder."""
 
-import ctypes
-import ctypes.util
 import glob
 import os
 import re
@@ -11,103 +9,6 @@ import unittest
 import zxe2e
 from zxe2e import Rect, color_close, crosshair
 from zxe2e.crosshair import JPEG_TOLERANCE
-
-
-class Clipboard:
-    """Reads the X CLIPBOARD selection of a session through libX11 (no clipboard tool is installed)."""
-
-    _SELECTION_NOTIFY = 31
-
-    class _SelectionEvent(ctypes.Structure):
-        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                    ("display", ctypes.c_void_p), ("requestor", ctypes.c_ulong), ("selection", ctypes.c_ulong),
-                    ("target", ctypes.c_ulong), ("property", ctypes.c_ulong), ("time", ctypes.c_ulong)]
-
-    class _Event(ctypes.Union):
-        pass
-
-    _Event._fields_ = [("type", ctypes.c_int), ("xselection", _SelectionEvent), ("pad", ctypes.c_long * 24)]
-
-    def __init__(self, session):
-        lib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        lib.XOpenDisplay.restype = ctypes.c_void_p
-        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        lib.XDefaultRootWindow.restype = ctypes.c_ulong
-        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        lib.XCreateSimpleWindow.restype = ctypes.c_ulong
-        lib.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
-            [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
-        lib.XInternAtom.restype = ctypes.c_ulong
-        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        lib.XConvertSelection.argtypes = [ctypes.c_void_p] + [ctypes.c_ulong] * 5
-        lib.XSetSelectionOwner.argtypes = [ctypes.c_void_p] + [ctypes.c_ulong] * 3
-        lib.XGetSelectionOwner.restype = ctypes.c_ulong
-        lib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        lib.XPending.argtypes = [ctypes.c_void_p]
-        lib.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(Clipboard._Event)]
-        lib.XGetWindowProperty.argtypes = [
-            ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int,
-            ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int),
-            ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
-        lib.XFree.argtypes = [ctypes.c_void_p]
-        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-        lib.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self._x = lib
-        saved = os.environ.get("XAUTHORITY")  # Xlib reads the cookie file from this process's environment
-        os.environ["XAUTHORITY"] = session.env["XAUTHORITY"]
-        try:
-            self._dpy = lib.XOpenDisplay(session.display.encode())
-        finally:
-            if saved is None:
-                del os.environ["XAUTHORITY"]
-            else:
-                os.environ["XAUTHORITY"] = saved
-        if not self._dpy:
-            raise RuntimeError(f"cannot open display {session.display}")
-        self._window = lib.XCreateSimpleWindow(self._dpy, lib.XDefaultRootWindow(self._dpy), 0, 0, 1, 1, 0, 0, 0)
-        atom = lambda name: lib.XInternAtom(self._dpy, name, 0)  # noqa: E731
-        self._clipboard, self._utf8, self._property = atom(b"CLIPBOARD"), atom(b"UTF8_STRING"), atom(b"ZX_CLIP")
-
-    def close(self):
-        if self._dpy:
-            self._x.XDestroyWindow(self._dpy, self._window)
-            self._x.XCloseDisplay(self._dpy)
-            self._dpy = None
-
-    def clear(self):
-        """Takes the selection away from its owner, so that a later read sees only a new copy."""
-        self._x.XSetSelectionOwner(self._dpy, self._clipboard, self._window, 0)
-        self._x.XSync(self._dpy, 0)
-
-    def read(self, timeout=2.0):
-        """The clipboard's text, or None when nobody else owns it."""
-        x = self._x
-        if x.XGetSelectionOwner(self._dpy, self._clipboard) in (0, self._window):
-            return None
-        x.XConvertSelection(self._dpy, self._clipboard, self._utf8, self._property, self._window, 0)
-        x.XSync(self._dpy, 0)
-        event = Clipboard._Event()
-
-        def answered():
-            while x.XPending(self._dpy):
-                x.XNextEvent(self._dpy, ctypes.byref(event))
-                if event.type == self._SELECTION_NOTIFY:
-                    return True
-            return False
-
-        zxe2e.wait_until(answered, timeout, interval=0.01, message="no answer to a clipboard request")
-        if event.xselection.property == 0:
-            return None
-        kind, fmt = ctypes.c_ulong(), ctypes.c_int()
-        count, rest, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
-        x.XGetWindowProperty(self._dpy, self._window, self._property, 0, 1 << 20, 1, 0, ctypes.byref(kind),
-                             ctypes.byref(fmt), ctypes.byref(count), ctypes.byref(rest), ctypes.byref(data))
-        if not data:
-            return None
-        text = ctypes.string_at(data, count.value).decode(errors="replace")
-        x.XFree(data)
-        return text
 
 
 class SnapshotTestCase(zxe2e.E2ETestCase):
@@ -134,12 +35,9 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
 
     def copied_text(self, wid):
         """Copies the selection of the focused text field of a dialog and reads it back."""
-        if not hasattr(self, "clipboard"):
-            self.clipboard = Clipboard(self.session)
-            self.addCleanup(self.clipboard.close)
-        self.clipboard.clear()
+        self.session.clear_clipboard()
         self.session.key("ctrl+c", wid)
-        return self.wait_until(self.clipboard.read, 5, message="nothing was copied")
+        return self.session.clipboard_text()
 
     def wait_message_box(self, program, icon, not_this=None):
         """Waits for a message box titled with the program name and checks its icon by colour: Qt draws the

@@ -6,7 +6,6 @@ the gradient backdrop. What a desktop cannot do (click-through on the Wayland de
 is not asserted here; README.md's table says why.
 """
 
-import ctypes
 import shutil
 import unittest
 
@@ -213,10 +212,7 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
         self.backdrop = self.start_backdrop()
 
     def _compositing(self):
-        xlib = zxe2e.display._load_xlib()
-        xlib.XGetSelectionOwner.restype = ctypes.c_ulong
-        xlib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        return xlib.XGetSelectionOwner(self.session._open_xdisplay(), self.session._atom("_NET_WM_CM_S0")) != 0
+        return self.session.selection_owner("_NET_WM_CM_S0") != 0
 
     def below(self, x, y):
         return self.backdrop.expected_color(x, y)

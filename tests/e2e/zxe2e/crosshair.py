@@ -7,7 +7,9 @@ Functions take the session (XSession or a Wayland session) and a ProgramHandle w
 import os
 import re
 
-from .display import PROGRAM_NAME, SCREEN_DPI, Rect, color_close, wait_until
+from .display import PROGRAM_NAME, SCREEN_DPI
+from .picture import Rect, color_close
+from .waiting import wait_until
 
 RED = (192, 0, 0)  # the bands, on every desktop
 # Quality 100 is written without chroma subsampling; up to 4 levels of error were seen. The gradient

@@ -13,10 +13,8 @@ are spawned from the calling thread with a parent-death signal, so call spawn() 
 """
 
 import atexit
-import collections
 import contextlib
 import ctypes
-import ctypes.util
 import os
 import pwd
 import random
@@ -32,6 +30,10 @@ import threading
 import time
 import unittest
 
+from . import xlib
+from .picture import FrameExtents, Image, Rect, gradient_color, load_image
+from .waiting import COMMAND_TIMEOUT, wait_until
+
 SCREEN_WIDTH = 1280
 SCREEN_HEIGHT = 1024
 SCREEN_DEPTH = 24
@@ -42,219 +44,6 @@ LIBRARY_NAME = "libZentrolux.so"  # the JPEG writer it loads from its own folder
 
 XVFB_START_TIMEOUT = 15.0
 WM_START_TIMEOUT = 10.0
-COMMAND_TIMEOUT = 30.0
-
-
-# ---------------------------------------------------------------------------------------------------
-# Waiting
-
-
-def wait_until(predicate, timeout, interval=0.05, message="condition not met"):
-    """Calls predicate until it returns a true value, and returns that value.
-
-    Raises AssertionError with message and the last value seen when timeout seconds pass first.
-    """
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise AssertionError(f"{message} (waited {timeout:g} s; last value: {value!r})")
-        time.sleep(interval)
-
-
-# ---------------------------------------------------------------------------------------------------
-# Geometry and pictures
-
-
-class Rect(collections.namedtuple("Rect", "x y width height")):
-    """A screen rectangle; right and bottom are exclusive."""
-
-    __slots__ = ()
-
-    @property
-    def right(self):
-        return self.x + self.width
-
-    @property
-    def bottom(self):
-        return self.y + self.height
-
-    @property
-    def center(self):
-        return (self.x + self.width // 2, self.y + self.height // 2)
-
-    def contains(self, x, y):
-        return self.x <= x < self.right and self.y <= y < self.bottom
-
-    def grown(self, margin):
-        """The rectangle with margin pixels more on every side."""
-        return Rect(self.x - margin, self.y - margin, self.width + 2 * margin, self.height + 2 * margin)
-
-
-class FrameExtents(collections.namedtuple("FrameExtents", "left right top bottom")):
-    __slots__ = ()
-
-
-def color_close(a, b, tolerance=0):
-    """True when every channel of a and b differs by at most tolerance."""
-    return all(abs(int(p) - int(q)) <= tolerance for p, q in zip(a, b))
-
-
-class Image:
-    """An 8-bit RGB picture held as rows of bytes."""
-
-    __slots__ = ("width", "height", "data")
-
-    def __init__(self, width, height, data):
-        if width < 0 or height < 0 or len(data) != width * height * 3:
-            raise ValueError(f"{width}x{height} RGB picture needs {width * height * 3} bytes, got {len(data)}")
-        self.width = width
-        self.height = height
-        self.data = bytes(data)
-
-    def __repr__(self):
-        return f"<Image {self.width}x{self.height}>"
-
-    @classmethod
-    def from_pnm(cls, blob):
-        """Reads the first picture of a binary PPM (P6) or PGM (P5) stream, 8 or 16 bits a sample."""
-        fields = []
-        pos = 0
-        while len(fields) < 4:
-            while pos < len(blob) and blob[pos : pos + 1].isspace():
-                pos += 1
-            if blob[pos : pos + 1] == b"#":
-                end = blob.find(b"\n", pos)
-                pos = len(blob) if end < 0 else end + 1
-                continue
-            start = pos
-            while pos < len(blob) and not blob[pos : pos + 1].isspace() and blob[pos : pos + 1] != b"#":
-                pos += 1
-            if start == pos:
-                raise ValueError("truncated PNM header")
-            fields.append(blob[start:pos])
-        magic, width, height, maxval = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
-        if magic not in (b"P6", b"P5") or not 0 < maxval < 65536:
-            raise ValueError(f"not a binary PPM/PGM picture: {magic!r} maxval {maxval}")
-        pos += 1  # the single blank after maxval
-        channels = 3 if magic == b"P6" else 1
-        wide = maxval > 255
-        size = width * height * channels * (2 if wide else 1)
-        samples = blob[pos : pos + size]
-        if len(samples) != size:
-            raise ValueError(f"PNM data truncated: {len(samples)} of {size} bytes")
-        if wide:
-            samples = bytes(samples[0::2]) if maxval == 65535 else bytes(
-                (((hi << 8) | lo) * 255 + maxval // 2) // maxval for hi, lo in zip(samples[0::2], samples[1::2])
-            )
-        elif maxval != 255:
-            samples = bytes((v * 255 + maxval // 2) // maxval for v in samples)
-        if channels == 1:
-            rgb = bytearray(len(samples) * 3)
-            rgb[0::3] = samples
-            rgb[1::3] = samples
-            rgb[2::3] = samples
-            samples = rgb
-        return cls(width, height, samples)
-
-    def to_ppm(self):
-        return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.data
-
-    def save(self, path):
-        """Writes the picture; the file name's ending picks the format (PPM directly, others by convert)."""
-        if path.lower().endswith(".ppm"):
-            with open(path, "wb") as out:
-                out.write(self.to_ppm())
-            return
-        subprocess.run(["convert", "ppm:-", path], input=self.to_ppm(), check=True, timeout=COMMAND_TIMEOUT,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-    def pixel(self, x, y):
-        """The (r, g, b) colour at (x, y); IndexError outside the picture."""
-        if not (0 <= x < self.width and 0 <= y < self.height):
-            raise IndexError(f"pixel ({x}, {y}) outside {self.width}x{self.height} picture")
-        i = (y * self.width + x) * 3
-        return (self.data[i], self.data[i + 1], self.data[i + 2])
-
-    def crop(self, x, y=None, width=None, height=None):
-        """The part at (x, y, width, height) or at a Rect; it must lie inside the picture."""
-        if y is None:
-            x, y, width, height = x
-        if x < 0 or y < 0 or width < 0 or height < 0 or x + width > self.width or y + height > self.height:
-            raise IndexError(f"crop ({x}, {y}, {width}, {height}) outside {self.width}x{self.height} picture")
-        stride = self.width * 3
-        rows = [self.data[(y + r) * stride + x * 3 : (y + r) * stride + (x + width) * 3] for r in range(height)]
-        return Image(width, height, b"".join(rows))
-
-    def _packed(self):
-        """The pixels as 32-bit numbers, one per pixel, for fast counting and matching."""
-        rgbx = bytearray(self.width * self.height * 4)
-        rgbx[0::4] = self.data[0::3]
-        rgbx[1::4] = self.data[1::3]
-        rgbx[2::4] = self.data[2::3]
-        return memoryview(rgbx).cast("I")
-
-    @staticmethod
-    def _unpack(value):
-        raw = value.to_bytes(4, sys.byteorder)
-        return (raw[0], raw[1], raw[2])
-
-    def colors(self):
-        """A Counter of how many pixels have each (r, g, b) colour."""
-        packed = collections.Counter(self._packed())
-        return collections.Counter({self._unpack(value): n for value, n in packed.items()})
-
-    def count(self, predicate):
-        """How many pixels satisfy predicate((r, g, b)); predicate runs once per distinct colour."""
-        packed = collections.Counter(self._packed())
-        return sum(n for value, n in packed.items() if predicate(self._unpack(value)))
-
-    def bounding_box(self, predicate):
-        """The smallest Rect holding every pixel that satisfies predicate((r, g, b)), or None."""
-        packed = self._packed()
-        wanted = {value for value in set(packed) if predicate(self._unpack(value))}
-        if not wanted:
-            return None
-        left, top, right, bottom = self.width, None, -1, -1
-        for y in range(self.height):
-            row = packed[y * self.width : (y + 1) * self.width]
-            if wanted.isdisjoint(row):
-                continue
-            xs = [x for x, value in enumerate(row) if value in wanted]
-            top = y if top is None else top
-            bottom = y
-            left = min(left, xs[0])
-            right = max(right, xs[-1])
-        return Rect(left, top, right - left + 1, bottom - top + 1)
-
-
-def load_image(path):
-    """Decodes any picture file ImageMagick reads (JPEG, PNG, BMP...) into an Image."""
-    result = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, timeout=COMMAND_TIMEOUT)
-    if result.returncode != 0:
-        raise RuntimeError(f"convert could not read {path}: {result.stderr.decode(errors='replace').strip()}")
-    return Image.from_pnm(result.stdout)
-
-
-# ---------------------------------------------------------------------------------------------------
-# The backdrop's gradient; must match gradientColor() in backdrop/backdrop.cpp.
-
-
-def gradient_color(x, y):
-    """The colour the gradient backdrop shows at screen position (x, y)."""
-    return (x & 255, y & 255, 64 + ((x >> 8) & 3) * 48 + ((y >> 8) & 3) * 12)
-
-
-def gradient_position(color):
-    """The screen position, modulo 1024 on each axis, whose gradient colour is nearest to color.
-
-    Tolerates the small colour errors of JPEG: blue only picks the 256-pixel tile.
-    """
-    r, g, b = color
-    best = min(((tx, ty) for tx in range(4) for ty in range(4)), key=lambda t: abs(64 + t[0] * 48 + t[1] * 12 - b))
-    return (best[0] * 256 + r, best[1] * 256 + g)
 
 
 # ---------------------------------------------------------------------------------------------------
@@ -373,45 +162,6 @@ class Process:
 
 
 # ---------------------------------------------------------------------------------------------------
-# Window manager messages (no command-line tool here sends them)
-
-
-class _XClientMessageEvent(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-
-class _XEvent(ctypes.Union):
-    _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
-
-
-_CLIENT_MESSAGE = 33
-_SUBSTRUCTURE_NOTIFY_REDIRECT = (1 << 19) | (1 << 20)
-_SOURCE_PAGER = 2  # window managers obey requests from pagers without focus-stealing checks
-_xlib = None
-
-
-def _load_xlib():
-    global _xlib
-    if _xlib is None:
-        lib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        lib.XOpenDisplay.restype = ctypes.c_void_p
-        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        lib.XInternAtom.restype = ctypes.c_ulong
-        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        lib.XDefaultRootWindow.restype = ctypes.c_ulong
-        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        lib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                   ctypes.POINTER(_XEvent)]
-        lib.XFlush.argtypes = [ctypes.c_void_p]
-        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        _xlib = lib
-    return _xlib
-
-
-# ---------------------------------------------------------------------------------------------------
 # The X session
 
 
@@ -482,6 +232,9 @@ _DROPPED_NAMES = {"DISPLAY", "XAUTHORITY", "SESSION_MANAGER", "DESKTOP_SESSION",
                   "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "NO_AT_BRIDGE"}
 
 
+_SOURCE_PAGER = 2  # window managers obey requests from pagers without focus-stealing checks
+
+
 class XDisplayClient:
     """What the tests do on an X display through xdotool, xprop, xwininfo and libX11: find windows, read
     their geometry and state, ask the window manager, send input. Subclasses provide the display (display,
@@ -493,6 +246,7 @@ class XDisplayClient:
     height = SCREEN_HEIGHT
     dpi = SCREEN_DPI  # what the program's logical dots per inch follow
     _xdisplay = None
+    _clipboard = None
 
     def __enter__(self):
         return self.start()
@@ -668,41 +422,54 @@ class XDisplayClient:
         self.set_wm_state(wid, add=states if on else (), remove=() if on else states)
 
     def _open_xdisplay(self):
+        """This process's own libX11 connection to the display, opened on first use."""
         if self._xdisplay is None:
-            xlib = _load_xlib()
-            # Xlib reads the cookie file from this process's environment.
-            saved = os.environ.get("XAUTHORITY")
-            os.environ["XAUTHORITY"] = self.env["XAUTHORITY"]
-            try:
-                self._xdisplay = xlib.XOpenDisplay(self.display.encode())
-            finally:
-                if saved is None:
-                    del os.environ["XAUTHORITY"]
-                else:
-                    os.environ["XAUTHORITY"] = saved
-            if not self._xdisplay:
-                raise RuntimeError(f"cannot open display {self.display}")
+            self._xdisplay = xlib.open_display(self.display, self.env.get("XAUTHORITY"))
         return self._xdisplay
+
+    def _close_xdisplay(self):
+        if self._xdisplay:
+            xlib.lib().XCloseDisplay(self._xdisplay)
+        self._xdisplay = None
+        self._atoms = {}
+        self._clipboard = None
 
     def _atom(self, name):
         if name not in self._atoms:
-            self._atoms[name] = _load_xlib().XInternAtom(self._open_xdisplay(), name.encode(), 0)
+            self._atoms[name] = xlib.lib().XInternAtom(self._open_xdisplay(), name.encode(), 0)
         return self._atoms[name]
 
     def send_wm_message(self, wid, message, data):
         """Sends the window manager a client message about wid: message type name, up to five longs."""
-        xlib = _load_xlib()
+        x = xlib.lib()
         dpy = self._open_xdisplay()
-        event = _XEvent()
-        event.xclient.type = _CLIENT_MESSAGE
+        event = xlib.Event()
+        event.xclient.type = xlib.CLIENT_MESSAGE
         event.xclient.send_event = 1
         event.xclient.window = wid
         event.xclient.message_type = self._atom(message)
         event.xclient.format = 32
         for i, value in enumerate(data[:5]):
             event.xclient.data[i] = value
-        xlib.XSendEvent(dpy, xlib.XDefaultRootWindow(dpy), 0, _SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
-        xlib.XSync(dpy, 0)
+        x.XSendEvent(dpy, x.XDefaultRootWindow(dpy), 0, xlib.SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
+        x.XSync(dpy, 0)
+
+    def selection_owner(self, selection):
+        """The window that owns the selection named selection (e.g. _NET_WM_CM_S0), 0 when none does."""
+        return xlib.lib().XGetSelectionOwner(self._open_xdisplay(), self._atom(selection))
+
+    def clear_clipboard(self):
+        """Takes the clipboard from its owner, so that clipboard_text() waits for a new copy."""
+        self._clipboard_reader().clear()
+
+    def clipboard_text(self, timeout=5.0):
+        """Waits until another client owns the clipboard and gives its text; returns the text."""
+        return wait_until(lambda: self._clipboard_reader().read(timeout), timeout, message="text on the clipboard")
+
+    def _clipboard_reader(self):
+        if self._clipboard is None:
+            self._clipboard = xlib.Clipboard(self._open_xdisplay())
+        return self._clipboard
 
     # -- input ------------------------------------------------------------------------------------
 
@@ -799,9 +566,7 @@ class XSession(XDisplayClient):
 
     def stop(self):
         """Ends every process this session started, then the display, and removes the session folder."""
-        if self._xdisplay:
-            _load_xlib().XCloseDisplay(self._xdisplay)
-            self._xdisplay = None
+        self._close_xdisplay()
         for process in reversed(self._processes):
             process.terminate()
         self._processes.clear()

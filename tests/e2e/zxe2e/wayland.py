@@ -29,8 +29,10 @@ import threading
 import time
 import unittest
 
-from . import display
-from .display import COMMAND_TIMEOUT, Process, wait_until
+from . import display, xlib
+from .display import SCREEN_HEIGHT, SCREEN_WIDTH, E2ETestCase, Process, XDisplayClient, reported_clicks
+from .picture import Image, load_image
+from .waiting import COMMAND_TIMEOUT, wait_until
 
 SESSION_USER = "zxwl"
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -131,7 +133,7 @@ class ColorWindow:
 
     def clicks(self, since=0):
         """[(button, x, y)] of the presses it received, in screen coordinates."""
-        return display.reported_clicks(self.process.lines(since), self.origin)
+        return reported_clicks(self.process.lines(since), self.origin)
 
     def wait_click(self, x, y, button=1, timeout=3.0, since=0):
         return wait_until(lambda: (button, x, y) in self.clicks(since), timeout,
@@ -142,7 +144,7 @@ class ColorWindow:
         self.session.raise_native(self, x, y)
 
 
-class WaylandSession(display.XDisplayClient):
+class WaylandSession(XDisplayClient):
     """One headless compositor with Xwayland, a session bus, pipewire and the desktop portal.
 
     Subclasses name the desktop and start its compositor. After start(): env is what an X11 client of
@@ -159,7 +161,7 @@ class WaylandSession(display.XDisplayClient):
              "xdotool", "xwininfo", "xprop", "xdpyinfo", "xhost", "convert", "Xwayland", "pipewire", "wireplumber",
              SYSTEM_PYTHON]
 
-    def __init__(self, width=display.SCREEN_WIDTH, height=display.SCREEN_HEIGHT):
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
         self.width = width
         self.height = height
         self.workdir = None
@@ -201,9 +203,7 @@ class WaylandSession(display.XDisplayClient):
 
     def stop(self):
         """Ends every process of the session (all that live in its namespaces) and removes its folder."""
-        if self._xdisplay:
-            display._load_xlib().XCloseDisplay(self._xdisplay)
-            self._xdisplay = None
+        self._close_xdisplay()
         for process in reversed(self._processes + self._services):
             process.terminate(grace=2.0)
         self._processes.clear()
@@ -388,23 +388,14 @@ class WaylandSession(display.XDisplayClient):
             libc = ctypes.CDLL(None, use_errno=True)
             own = os.open(f"/proc/self/task/{threading.get_native_id()}/ns/net", os.O_RDONLY)
             theirs = os.open(f"/proc/{self._leader.pid}/ns/net", os.O_RDONLY)
-            saved = os.environ.get("XAUTHORITY")
             try:
                 if libc.setns(theirs, _CLONE_NEWNET) != 0:
                     raise OSError(ctypes.get_errno(), "setns into the session's network namespace")
-                if self.env.get("XAUTHORITY"):
-                    os.environ["XAUTHORITY"] = self.env["XAUTHORITY"]
-                self._xdisplay = display._load_xlib().XOpenDisplay(self.display.encode())
+                self._xdisplay = xlib.open_display(self.display, self.env.get("XAUTHORITY"))
             finally:
                 libc.setns(own, _CLONE_NEWNET)
                 os.close(own)
                 os.close(theirs)
-                if saved is None:
-                    os.environ.pop("XAUTHORITY", None)
-                else:
-                    os.environ["XAUTHORITY"] = saved
-            if not self._xdisplay:
-                raise RuntimeError(f"cannot open Xwayland display {self.display}")
         return self._xdisplay
 
     def wait_window(self, name=None, pid=None, timeout=10.0, managed=True):
@@ -480,7 +471,7 @@ class SwaySession(WaylandSession):
     tools = WaylandSession.tools + ["sway", "swaymsg", "grim",
                                     "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-wlr"]
 
-    def __init__(self, width=display.SCREEN_WIDTH, height=display.SCREEN_HEIGHT, float_x11=True, scale=1):
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, float_x11=True, scale=1):
         super().__init__(width, height)
         self.float_x11 = float_x11
         self.scale = scale
@@ -527,7 +518,7 @@ class SwaySession(WaylandSession):
     def screenshot(self, scale=1):
         """The compositor's picture through grim, at scale 1 (Xwayland's coordinates) unless told otherwise."""
         result = self.run(["grim", "-t", "ppm", "-s", str(scale), "-"], text=False)
-        return display.Image.from_pnm(result.stdout)
+        return Image.from_pnm(result.stdout)
 
     def swaymsg(self, *args):
         return self.run(["swaymsg", *args]).stdout
@@ -554,7 +545,7 @@ class GnomeSession(WaylandSession):
     tools = WaylandSession.tools + ["gnome-shell", "gsettings",
                                     "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-gnome"]
 
-    def __init__(self, width=display.SCREEN_WIDTH, height=display.SCREEN_HEIGHT, stored_permission=True):
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, stored_permission=True):
         super().__init__(width, height)
         self.stored_permission = stored_permission
         self._overview_left = False
@@ -615,7 +606,7 @@ class GnomeSession(WaylandSession):
         self.give(self.path("files"))
         self.agent(f"screenshot {path}")
         try:
-            return display.load_image(path)
+            return load_image(path)
         finally:
             os.remove(path)
 
@@ -664,7 +655,7 @@ class KdeSession(WaylandSession):
         self.agent(f"screenshot {path}")
         try:
             with open(path, "rb") as picture:
-                return display.Image.from_pnm(picture.read())
+                return Image.from_pnm(picture.read())
         finally:
             os.remove(path)
 
@@ -673,7 +664,7 @@ class KdeSession(WaylandSession):
 # unittest base class
 
 
-class WaylandTestCase(display.E2ETestCase):
+class WaylandTestCase(E2ETestCase):
     """Like E2ETestCase, on a headless Wayland desktop: session_class and session_options pick it.
 
     The program copy lives in a folder of the session that its user owns; start_color_window() puts the

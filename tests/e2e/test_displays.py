@@ -80,7 +80,7 @@ class DisplayTestCase(zxe2e.E2ETestCase):
             last[0] = part.data
             return shot if same else None
 
-        return self.wait_until(steady, 5, message=f"the screen at {area} keeps changing")
+        return self.wait_until(steady, message=f"the screen at {area} keeps changing")
 
     def snapshot(self, program, wid):
         """Takes a snapshot with Space. Returns the picture, the screen just before and the outer frame and
@@ -154,17 +154,17 @@ class WindowManagerPlaceTest(DisplayTestCase):
         grown and shrunk again every key before has been handled. Returns the outer frame then."""
         height = self.outer(wid).height
         self.session.key(list(keys) + ["alt+Down"], wid, delay=delay)
-        self.wait_until(lambda: self.outer(wid).height == height + 1, 10, message=f"{keys[:3]}...: not handled")
+        self.wait_until(lambda: self.outer(wid).height == height + 1, message=f"{keys[:3]}...: not handled")
         self.session.key("alt+Up", wid)
-        self.wait_until(lambda: self.outer(wid).height == height, 5, message="Alt+Up not handled")
+        self.wait_until(lambda: self.outer(wid).height == height, message="Alt+Up not handled")
         return self.outer(wid)
 
     def test_stored_place_the_window_manager_would_cut_opens_wholly_on_the_screen(self):
         # Left 1270 px: openbox would put the window at x 1233, its camera button off the screen.
         program, wid = self.start({"Zentrolux.ini": settings_file(Left=19050, Top=3000)})
         screen = Rect(0, 0, self.session.width, self.session.height)
-        self.wait_until(lambda: within(self.outer(wid), screen), 5,
-                        message=f"the window is not wholly on the screen: {self.outer(wid)}")
+        self.wait_until(lambda: within(self.outer(wid), screen),
+                        message=lambda: f"the window is not wholly on the screen: {self.outer(wid)}")
         outer = self.outer(wid)
         self.assertEqual(program.close(), 0)
         self.assertEqual(stored_bounds(program), in_twips(outer, self.dpi), f"written bounds of {outer}")

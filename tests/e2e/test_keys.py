@@ -96,7 +96,7 @@ class KeysTest(zxe2e.E2ETestCase):
         # Plus is typed with Shift, which squares the window first; square it beforehand so the
         # centre stays where it is.
         session.key("shift", wid)
-        self.wait_until(lambda: self.outer(wid).width == self.outer(wid).height, 5, message="not squared")
+        self.wait_until(lambda: self.outer(wid).width == self.outer(wid).height, message="not squared")
         inside, columns, rows = crosshair.wait_bands(session, wid)
         for pair in (columns, rows):
             self.assertEqual([len(band) for band in pair], [2, 2], f"bands are two pixels wide: {pair}")
@@ -110,13 +110,13 @@ class KeysTest(zxe2e.E2ETestCase):
 
         wider = (shifted(columns, 1), shifted(rows, 1))
         session.key("plus", wid)
-        self.wait_until(lambda: bands_now() == wider, 5,
-                        message=f"plus: bands not at {wider}, now {bands_now()}")
+        self.wait_until(lambda: bands_now() == wider,
+                        message=lambda: f"plus: bands not at {wider}, now {bands_now()}")
         self.assertEqual(session.geometry(wid), inside, "plus changed the square window")
 
         session.key("minus", wid)
-        self.wait_until(lambda: bands_now() == (list(columns), list(rows)), 5,
-                        message=f"minus: bands not back at {(columns, rows)}, now {bands_now()}")
+        self.wait_until(lambda: bands_now() == (list(columns), list(rows)),
+                        message=lambda: f"minus: bands not back at {(columns, rows)}, now {bands_now()}")
         self.passed()
 
     def test_f1_opens_help_and_closing_it_returns(self):
@@ -126,7 +126,7 @@ class KeysTest(zxe2e.E2ETestCase):
         session.key("F1", wid)
         help_wid = session.wait_window(crosshair.help_title(), pid=program.process.pid)
         # While the help is open the crosshair window leaves the top band, so it cannot cover it.
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in session.net_wm_state(wid), 5,
+        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in session.net_wm_state(wid),
                         message="still on top while the help is open")
         crosshair.close_dialog(session, program, help_wid, crosshair.help_title())
         # The window takes keys again.
@@ -142,18 +142,18 @@ class KeysTest(zxe2e.E2ETestCase):
         name = program.name
         crosshair.choose(session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
         prompt = crosshair.wait_dialog(session, program)
-        self.wait_until(lambda: session.active_window() == prompt, 5, message="the prompt is not active")
+        self.wait_until(lambda: session.active_window() == prompt, message="the prompt is not active")
         session.key("ctrl+a")
         session.type_text("300")
         session.key("Return")
 
         first = len(program.images())
-        self.wait_until(lambda: len(program.images()) >= first + 1, 5, message="the sequence wrote nothing")
-        self.wait_until(lambda: re.fullmatch(rf"{name} - CAP\d{{4,}}\.jpg", session.window_name(wid) or ""), 5,
+        self.wait_until(lambda: len(program.images()) >= first + 1, message="the sequence wrote nothing")
+        self.wait_until(lambda: re.fullmatch(rf"{name} - CAP\d{{4,}}\.jpg", session.window_name(wid) or ""),
                         message="no snapshot name in the caption")
 
         session.key("Escape", wid)
-        self.wait_until(lambda: session.window_name(wid) == name, 5, message="caption not back to the name")
+        self.wait_until(lambda: session.window_name(wid) == name, message="caption not back to the name")
         stopped = program.images()
         # Over three intervals nothing more is written and the caption stays.
         deadline = time.monotonic() + 1.0

@@ -175,9 +175,9 @@ class PackageTest(zxe2e.E2ETestCase):
         self.session.key("space", wid)
         pictures = lambda: [os.path.join(root, name) for root, _, names in os.walk(home)  # noqa: E731
                             for name in names if name.endswith(".jpg")]
-        found = self.wait_until(pictures, 15, message="no snapshot written under " + home)
+        found = self.wait_until(pictures, message="no snapshot written under " + home)
         self.assertEqual([os.path.basename(path) for path in found], ["CAP0001.jpg"])
-        picture = zxe2e.wait_picture(found[0], 5)
+        picture = zxe2e.wait_picture(found[0])
         # The whole window (the default), with the backdrop showing through its inside.
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
         x, y = inside.x + 10, inside.y + 40

@@ -70,7 +70,7 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         # A session ending or "kill" asks with SIGTERM: the settings must not be lost.
         program, wid = self.start(files={"Zentrolux.ini": "[ZENTROLUX]\r\nPixels = 9\r\n"})
         program.proc.terminate()
-        self.assertEqual(program.wait_exit(10), 0)
+        self.assertEqual(program.wait_exit(), 0)
         self.assertIn(b"   Pixels       = 9\r\n", self.settings_bytes(program))
         self.assertEqual(len(self.settings_bytes(program).split(b"\r\n")), 12)
 
@@ -79,7 +79,7 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         program = self.start_program(folder)
         program.wait_window()
         program.proc.terminate()  # well inside the three seconds of the splash
-        self.assertEqual(program.wait_exit(10), 0)
+        self.assertEqual(program.wait_exit(), 0)
         self.assertIn(b"   Pixels       = 7\r\n", self.settings_bytes(program))
 
     def test_file_is_obeyed_and_rewritten_and_a_minimized_close_keeps_its_bounds(self):
@@ -114,7 +114,7 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         self.session.key(["ctrl+Right", "alt+Down"], wid)
         self.wait_outer(wid, placed._replace(x=placed.x + 1, height=placed.height + 1), "ctrl+Right, alt+Down")
         self.session.minimize(wid)
-        self.wait_until(lambda: "_NET_WM_STATE_HIDDEN" in self.session.net_wm_state(wid), 5,
+        self.wait_until(lambda: "_NET_WM_STATE_HIDDEN" in self.session.net_wm_state(wid),
                         message="not minimized")
         self.assertEqual(program.close(), 0)
         self.assertEqual(self.settings_bytes(program),

@@ -8,6 +8,7 @@ import unittest
 
 from zxe2e import Rect, color_close, crosshair, wayland
 from zxe2e.crosshair import JPEG_TOLERANCE
+from zxe2e.waiting import EVENT_TIMEOUT, happens_within
 
 SHADOW_REACH = 30  # mutter darkens up to about 26 px next to a shaped window's edges
 
@@ -19,8 +20,8 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
         """The colour window, then the program over it once its splash has given way to the bands."""
         color = self.start_color_window()
         program = self.start_program(self.make_program_copy())
-        wid = program.wait_window(timeout=20)
-        inside, columns, rows = crosshair.wait_bands(self.session, wid, timeout=20)
+        wid = program.wait_window()
+        inside, columns, rows = crosshair.wait_bands(self.session, wid)
         return color, program, wid, inside, columns, rows
 
     def snapshot(self, program, wid, inside, number):
@@ -29,20 +30,12 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
         self.session.move_mouse(self.session.width - 1, self.session.height - 1)
         before = self.session.screenshot()
         self.session.key("space", wid)
-        picture = program.wait_picture(f"CAP{number:04d}.jpg", 20)
+        picture = program.wait_picture(f"CAP{number:04d}.jpg")
         return before, picture, self.session.screenshot()
-
-    def wait_quietly(self, predicate, timeout):
-        """Whether predicate became true within timeout seconds."""
-        try:
-            self.wait_until(predicate, timeout, interval=0.2)
-            return True
-        except AssertionError:
-            return False
 
     def choose_client_area(self, program, wid):
         crosshair.choose(self.session, program, crosshair.MENU_CAPTURE, crosshair.CAPTURE_CLIENT_AREA)
-        self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid], 10,
+        self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid],
                         message="the menu stayed open")
 
     def assert_picture(self, picture, area, inside, bands, before, after, color):
@@ -106,7 +99,7 @@ class WaylandSnapshotCase(wayland.WaylandTestCase):
             if client_area:
                 self.choose_client_area(program, wid)
             # Read afresh: a window manager may still have reframed the window since it appeared.
-            inside, columns, rows = crosshair.wait_bands(self.session, wid, timeout=10)
+            inside, columns, rows = crosshair.wait_bands(self.session, wid)
             outer = self.session.outer_geometry(wid)
             self.assertTrue(outer.contains(inside.x, inside.y))
             before, picture, after = self.snapshot(program, wid, inside, number)
@@ -151,13 +144,13 @@ class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
         self.session.key("space", wid)
         # The shell dims the screen behind its "Allow Applications to Take Screenshots?" dialog.
         dimmed = lambda: self.session.screenshot().pixel(*probe) != color.color  # noqa: E731
-        if not self.wait_quietly(dimmed, 15):
+        if not happens_within(dimmed, EVENT_TIMEOUT, interval=0.2):
             self.fail(f"no permission dialog came up (the portal was not asked); Images holds {program.images()}")
         self.assertEqual(program.images(), [], "a picture while the dialog waits for an answer")
 
         # The window answers keys meanwhile: Control+Right moves it one pixel.
         self.session.key("ctrl+Right", wid)
-        self.wait_until(lambda: self.session.geometry(wid).x == inside.x + 1, 5,
+        self.wait_until(lambda: self.session.geometry(wid).x == inside.x + 1,
                         message="the window did not answer Control+Right while the dialog was open")
         self.assertTrue(program.process.alive())
         self.assertEqual(program.close(), 0)
@@ -178,10 +171,10 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
         return crosshair.dialogs(self.session, program)
 
     def answer_message(self, program):
-        box = self.wait_until(lambda: self.messages(program), 15, message="no message")
+        box = self.wait_until(lambda: self.messages(program), message="no message")
         self.assertEqual(len(box), 1)
         self.session.key("Return", box[0])
-        self.wait_until(lambda: not self.messages(program), 5, message="the message stayed")
+        self.wait_until(lambda: not self.messages(program), message="the message stayed")
 
     def test_no_picture_and_one_message(self):
         color, program, wid, inside, columns, rows = self.start_ready()
@@ -190,14 +183,14 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
         self.assertEqual(program.images(), [])
 
         crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
-        prompt = self.wait_until(lambda: self.messages(program), 10, message="no interval prompt")[0]
+        prompt = self.wait_until(lambda: self.messages(program), message="no interval prompt")[0]
         self.session.key("ctrl+a", prompt)
         self.session.type_text("50", prompt)
         self.session.key("Return", prompt)
-        self.wait_until(lambda: prompt not in self.messages(program), 5, message="the prompt stayed")
+        self.wait_until(lambda: prompt not in self.messages(program), message="the prompt stayed")
         self.answer_message(program)
         # Stopped: no second message, and the caption is the name again.
-        self.assertFalse(self.wait_quietly(lambda: self.messages(program), 1.5), "a message at the next tick")
+        self.assertFalse(happens_within(lambda: self.messages(program), 1.5, interval=0.2), "a message at the next tick")
         self.assertEqual(self.session.window_name(wid), program.name)
         self.assertEqual(program.images(), [])
         self.assertEqual(program.close(), 0)

@@ -56,13 +56,10 @@ class CompositedWindowCase:
                 state[0] = f"{len(wrong)} inside pixels (x, y, shown, wanted) wrong, first {wrong[:6]}"
             return None
 
-        try:
-            return self.wait_until(shown, 15, interval=0.2)
-        except AssertionError:
-            self.fail(f"{label}: {state[0]}")
+        return self.wait_until(shown, interval=0.2, message=lambda: f"{label}: {state[0]}")
 
     def assert_bands_on_top(self, wid, label):
-        inside, columns, _ = crosshair.wait_bands(self.session, wid, timeout=10)
+        inside, columns, _ = crosshair.wait_bands(self.session, wid)
         shot = self.shot()
         column = inside.x + columns[0][0]
         red = sum(shot.pixel(column, y) == RED for y in range(inside.y + 40, inside.bottom - 5, 10))
@@ -84,12 +81,12 @@ class CompositedWindowCase:
                         for x in range(5, inside.width, 20) for y in range(5, inside.height, 20))
             return len(part.colors()) > 200 and below < 10
 
-        self.wait_until(splash, 10, interval=0.1, message="the splash did not show")
+        self.wait_until(splash, interval=0.1, message="the splash did not show")
 
     def assert_dialog(self, program, wid, title, open_it, size=None):
         """open_it() shows a window titled title with its content; closing it puts ours on top again."""
         open_it()
-        dialog = self.session.wait_window(title, pid=program.process.pid, timeout=10)
+        dialog = self.session.wait_window(title, pid=program.process.pid)
         area = self.session.geometry(dialog)
         if size:
             self.assertEqual((area.width, area.height), size, f"{title}: size")
@@ -100,9 +97,9 @@ class CompositedWindowCase:
                         for x in range(0, area.width, 7) for y in range(0, area.height, 7))
             return len(part.colors()) > 20 and below == 0
 
-        self.wait_until(drawn, 10, interval=0.2, message=f"{title}: not drawn with its content")
+        self.wait_until(drawn, interval=0.2, message=f"{title}: not drawn with its content")
         self.session.close_window(dialog)
-        self.wait_until(lambda: not self.session.find_windows(title, pid=program.process.pid), 10,
+        self.wait_until(lambda: not self.session.find_windows(title, pid=program.process.pid),
                         message=f"{title}: did not close")
         inside = self.session.geometry(wid)
         self.raise_other(inside)
@@ -110,7 +107,7 @@ class CompositedWindowCase:
 
     def check_window(self):
         program = self.start_program(self.make_program_copy())
-        wid = self.program_wid = program.wait_window(timeout=20)
+        wid = self.program_wid = program.wait_window()
         self.wait_splash(wid)
         inside, columns, rows = self.wait_see_through(wid, "after the splash")
 
@@ -208,7 +205,7 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
         self._spawned.append(self.session.spawn(["picom", "--config", "/dev/null", "--backend", "xrender"],
                                                 name="picom"))
         # The program looks for the compositor once, at its start.
-        self.wait_until(self._compositing, 10, message="picom did not take the screen")
+        self.wait_until(self._compositing, message="picom did not take the screen")
         self.backdrop = self.start_backdrop()
 
     def _compositing(self):

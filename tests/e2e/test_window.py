@@ -78,31 +78,31 @@ class CrosshairWindowTest(zxe2e.E2ETestCase):
         self.assertEqual(shot.pixel(inside.x + 100, inside.y + 100), (20, 200, 40))
         cover.stop()
         self.wait_until(lambda: self.session.screenshot().pixel(inside.x + 100, inside.y + 100)
-                        == backdrop.expected_color(inside.x + 100, inside.y + 100), 5,
+                        == backdrop.expected_color(inside.x + 100, inside.y + 100),
                         message="the cover did not go away")
 
         def band_pixels_red(shot):
             return sum(shot.pixel(inside.x + 232, inside.y + y) == RED for y in range(40, 300, 10))
 
         crosshair.choose(self.session, program, crosshair.MENU_CROSSHAIR, crosshair.CROSSHAIR_NONE)
-        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) == 0, 5,
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) == 0,
                         message="None did not hide the lines")
         shot = self.session.screenshot()
         self.assertEqual(inside_mismatches(shot, inside, backdrop, bands=False)[:10], [])
 
         crosshair.choose(self.session, program, crosshair.MENU_CROSSHAIR, crosshair.CROSSHAIR_CROSS)
-        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20, 5,
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20,
                         message="Cross did not show the lines")
 
         # About takes the window out of the top band while it is open, and back after.
         crosshair.choose(self.session, program, crosshair.MENU_ABOUT)
         about = self.session.wait_window(crosshair.about_title(), pid=program.process.pid)
         self.assertEqual(self.session.geometry(about)[2:], crosshair.ABOUT_SIZE)
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in self.session.net_wm_state(wid), 5,
+        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in self.session.net_wm_state(wid),
                         message="still on top while About is open")
         crosshair.close_dialog(self.session, program, about, crosshair.about_title())
         self.assertTrue(self.session.window_exists(wid))
-        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20, 5,
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20,
                         message="the window is hidden after About")
         self.assertEqual(program.close(), 0)
 
@@ -116,7 +116,7 @@ class CrosshairWindowTest(zxe2e.E2ETestCase):
         box = self.session.wait_window(name, pid=second.process.pid)
         self.assertNotEqual(box, wid)
         self.session.key("Return", wid=box)
-        self.assertEqual(second.wait_exit(10), 0)
+        self.assertEqual(second.wait_exit(), 0)
         self.assertTrue(first.process.alive())
         self.assertEqual(self.session.window_name(wid), name)
 

@@ -9,7 +9,7 @@ import re
 
 from .display import PROGRAM_NAME, SCREEN_DPI
 from .picture import Rect, color_close
-from .waiting import wait_until
+from .waiting import EVENT_TIMEOUT, START_TIMEOUT, wait_until
 
 RED = (192, 0, 0)  # the bands, on every desktop
 # Quality 100 is written without chroma subsampling; up to 4 levels of error were seen. The gradient
@@ -79,7 +79,7 @@ def button_square(inside, dpi=SCREEN_DPI):
 # The see-through inside and its bands
 
 
-def wait_see_through(session, wid, below, timeout=10):
+def wait_see_through(session, wid, below, timeout=START_TIMEOUT):
     """Waits until the splash is gone: the inside's bottom-left corner shows what lies below (an object
     with expected_color(x, y), a backdrop say). Returns the inside.
 
@@ -90,7 +90,7 @@ def wait_see_through(session, wid, below, timeout=10):
         probe = (max(inside.x, 0) + 5, min(inside.bottom, session.height) - 5)
         return inside if session.screenshot().pixel(*probe) == below.expected_color(*probe) else None
 
-    return wait_until(shows_below, timeout, message="the inside never became see-through")
+    return wait_until(shows_below, timeout, message="the splash did not give way to the see-through inside")
 
 
 def start_ready(test, below, folder=None, files=None, **options):
@@ -143,7 +143,7 @@ def centred(columns, rows, inside):
     return pair(columns, inside.width) and pair(rows, inside.height)
 
 
-def wait_bands(session, wid, timeout=5):
+def wait_bands(session, wid, timeout=EVENT_TIMEOUT):
     """Waits until the window shows two pairs of bands centred in its inside; returns (inside, columns, rows)."""
     def settled():
         inside = session.geometry(wid)
@@ -194,7 +194,7 @@ def dialogs(session, program):
     return [wid for wid in session.find_windows(program.name, program.process.pid) if wid != program.wid]
 
 
-def wait_dialog(session, program, not_this=None, timeout=10):
+def wait_dialog(session, program, not_this=None, timeout=EVENT_TIMEOUT):
     """Waits for exactly one dialog besides not_this, framed by the window manager; returns its id."""
     def single():
         wids = [wid for wid in dialogs(session, program) if wid != not_this]
@@ -207,25 +207,27 @@ def close_dialog(session, program, dialog, title):
     """Closes a window the program shows over its own (help, About), waits until it is gone and the
     crosshair window is back in the top band."""
     session.close_window(dialog)
-    wait_until(lambda: not session.find_windows(title, pid=program.process.pid), 5,
+    wait_until(lambda: not session.find_windows(title, pid=program.process.pid), EVENT_TIMEOUT,
                message=f"{title!r} stayed open")
-    wait_until(lambda: "_NET_WM_STATE_ABOVE" in session.net_wm_state(program.wid), 5,
+    wait_until(lambda: "_NET_WM_STATE_ABOVE" in session.net_wm_state(program.wid), EVENT_TIMEOUT,
                message=f"not on top again after {title!r} closed")
 
 
 def open_menu(session, program):
     """Right-clicks the camera button and waits for the popup menu. Returns the ids of its windows."""
-    wait_until(lambda: not other_windows(session, program), 10,
+    wait_until(lambda: not other_windows(session, program), EVENT_TIMEOUT,
                message="an earlier menu or a dialog stayed open")
     x, y = button_square(session.geometry(program.wid), session.dpi).center
     opened = lambda: set(other_windows(session, program))  # noqa: E731
-    # A click that comes while Qt is still closing the last menu is taken by that menu: one more try then.
+    # A click that comes while Qt is still closing the last menu is taken by that menu: one more try then,
+    # after long enough for a busy machine to show the menu of the first.
     session.click(x, y, button=3)
     try:
-        return wait_until(opened, 3, message="the popup menu did not open at the camera button")
+        return wait_until(opened, 10, message="the popup menu did not open at the camera button")
     except AssertionError:
         session.click(x, y, button=3)
-        return wait_until(opened, 3, message="the popup menu did not open at the camera button, clicked twice")
+        return wait_until(opened, EVENT_TIMEOUT,
+                          message="the popup menu did not open at the camera button, clicked twice")
 
 
 def choose(session, program, item, sub_item=None):
@@ -238,5 +240,5 @@ def choose(session, program, item, sub_item=None):
         return
     session.key(keys + ["Right"])
     # Keys sent before the submenu holds the keyboard would go to the top-level menu.
-    wait_until(lambda: set(other_windows(session, program)) - menu, 5, message="the submenu did not open")
+    wait_until(lambda: set(other_windows(session, program)) - menu, EVENT_TIMEOUT, message="the submenu did not open")
     session.key(["Down"] * sub_item + ["Return"])

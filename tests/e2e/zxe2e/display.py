@@ -1,4 +1,5 @@
-"""End-to-end test harness: runs programs on a private Xvfb display under openbox.
+"""Programs on a private Xvfb display under openbox: processes, the display and its windows, the
+backdrop, the program under test and the unittest base class.
 
 Standard library only. The X tools it drives: Xvfb, xauth, openbox, xdotool, xprop, xwininfo, xdpyinfo
 and ImageMagick (import, convert).
@@ -8,7 +9,7 @@ and ImageMagick (import, convert).
         shot = session.screenshot()
         assert shot.pixel(10, 20) == backdrop.expected_color(10, 20)
 
-Everything that waits polls with a deadline (wait_until); nothing sleeps for a fixed time. Processes
+Everything that waits polls with a deadline (waiting.py); nothing sleeps for a fixed time. Processes
 are spawned from the calling thread with a parent-death signal, so call spawn() from the main thread.
 """
 
@@ -32,7 +33,7 @@ import unittest
 
 from . import xlib
 from .picture import FrameExtents, Image, Rect, gradient_color, load_image
-from .waiting import COMMAND_TIMEOUT, wait_until
+from .waiting import COMMAND_TIMEOUT, EVENT_TIMEOUT, START_TIMEOUT, wait_until
 
 SCREEN_WIDTH = 1280
 SCREEN_HEIGHT = 1024
@@ -41,9 +42,6 @@ SCREEN_DPI = 96
 
 PROGRAM_NAME = "Zentrolux"  # the build's program file, and the title of its window
 LIBRARY_NAME = "libZentrolux.so"  # the JPEG writer it loads from its own folder
-
-XVFB_START_TIMEOUT = 15.0
-WM_START_TIMEOUT = 10.0
 
 
 # ---------------------------------------------------------------------------------------------------
@@ -96,7 +94,7 @@ class Process:
         with self._cond:
             return len(self._lines)
 
-    def wait_line(self, pattern, timeout=10.0, start=0):
+    def wait_line(self, pattern, timeout=EVENT_TIMEOUT, start=0):
         """Waits for a stdout line (from index start on) that matches the regex pattern; returns the match."""
         regex = re.compile(pattern)
         deadline = time.monotonic() + timeout
@@ -129,7 +127,13 @@ class Process:
     def alive(self):
         return self.proc.poll() is None
 
-    def wait_exit(self, timeout=10.0):
+    def state(self):
+        """How the process is, for a failure message: running or its exit code, and its last words."""
+        code = self.proc.poll()
+        said = " ".join(self.stderr_text().split())[-600:]
+        return f"{self.name} (pid {self.pid}) {'running' if code is None else f'exited with {code}'}; stderr: {said!r}"
+
+    def wait_exit(self, timeout=EVENT_TIMEOUT):
         """Waits for the process to end and returns its exit code."""
         try:
             return self.proc.wait(timeout)
@@ -254,6 +258,10 @@ class XDisplayClient:
     def __exit__(self, *exc):
         self.stop()
 
+    def describe(self):
+        """What a failure message should tell of the display's own processes."""
+        return f"display {self.display}"
+
     def command(self, cmd, cwd=None):
         """The argv that runs cmd for this display (subclasses wrap it, e.g. into another user or namespace)."""
         return list(cmd)
@@ -290,7 +298,7 @@ class XDisplayClient:
             wids = [wid for wid in wids if self.window_name(wid) == name]
         return wids
 
-    def wait_windows(self, name=None, pid=None, timeout=10.0, managed=True):
+    def wait_windows(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
         """Waits until at least one window matches (see find_windows) and returns all that do.
 
         managed: also wait until the window manager has framed them (_NET_FRAME_EXTENTS is set).
@@ -303,7 +311,7 @@ class XDisplayClient:
 
         return wait_until(found, timeout, message=f"no visible window named {name!r} (pid {pid})")
 
-    def wait_window(self, name=None, pid=None, timeout=10.0, managed=True):
+    def wait_window(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
         """Waits until exactly one window matches and returns its id."""
         def single():
             wids = self.find_windows(name, pid)
@@ -311,10 +319,14 @@ class XDisplayClient:
                 return None
             return wids[0]
 
-        try:
-            return wait_until(single, timeout, message=f"no single managed window named {name!r} (pid {pid})")
-        except AssertionError as error:
-            raise AssertionError(f"{error}; now matching: {self.find_windows(name, pid)}") from None
+        def now():
+            wids = self.find_windows(name, pid)
+            hidden = set(self.find_windows(name, pid, onlyvisible=False)) - set(wids)
+            frames = {wid: self.frame_extents(wid) for wid in wids}
+            return (f"no single managed window named {name!r} (pid {pid}); visible now: {frames} "
+                    f"(id: frame extents), hidden: {sorted(hidden)}; {self.describe()}")
+
+        return wait_until(single, timeout, message=now)
 
     def window_exists(self, wid):
         return self.run(["xwininfo", "-id", str(wid)], check=False).returncode == 0
@@ -390,7 +402,7 @@ class XDisplayClient:
 
     # -- window manager requests ------------------------------------------------------------------
 
-    def activate(self, wid, timeout=5.0):
+    def activate(self, wid, timeout=EVENT_TIMEOUT):
         """Asks the window manager to activate (focus and raise) the window and waits until it is active."""
         self.run(["xdotool", "windowactivate", str(wid)], check=False)
         wait_until(lambda: self.active_window() == wid, timeout, message=f"window {wid} did not become active")
@@ -462,7 +474,7 @@ class XDisplayClient:
         """Takes the clipboard from its owner, so that clipboard_text() waits for a new copy."""
         self._clipboard_reader().clear()
 
-    def clipboard_text(self, timeout=5.0):
+    def clipboard_text(self, timeout=EVENT_TIMEOUT):
         """Waits until another client owns the clipboard and gives its text; returns the text."""
         return wait_until(lambda: self._clipboard_reader().read(timeout), timeout, message="text on the clipboard")
 
@@ -639,7 +651,7 @@ class XSession(XDisplayClient):
             finally:
                 os.close(write_end)
             try:
-                answer = _read_line(read_end, XVFB_START_TIMEOUT)
+                answer = _read_line(read_end, START_TIMEOUT)
             finally:
                 os.close(read_end)
             if answer.strip() == str(number).encode():
@@ -652,7 +664,7 @@ class XSession(XDisplayClient):
             number += 1
         else:
             raise RuntimeError("could not start Xvfb:\n" + "\n".join(failures[-3:]))
-        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, XVFB_START_TIMEOUT,
+        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, START_TIMEOUT,
                    message=f"display {self.display} does not answer")
 
     def _set_monitors(self):
@@ -683,7 +695,7 @@ class XSession(XDisplayClient):
             self._wm = self._new_process(["openbox", "--sm-disable", "--config-file", config], "openbox",
                                          log_name=log_name)
             try:
-                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), WM_START_TIMEOUT,
+                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), START_TIMEOUT,
                            message="openbox did not come up")
                 if self._wm.proc.poll() is None:
                     return
@@ -694,6 +706,9 @@ class XSession(XDisplayClient):
             self._wm = None
             if attempt == 2:
                 raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
+
+    def describe(self):
+        return f"display {self.display}, window manager " + (self._wm.state() if self._wm else "none")
 
     @contextlib.contextmanager
     def window_manager_paused(self):
@@ -839,7 +854,7 @@ class Backdrop:
         self.process = None
         self.wid = None
 
-    def start(self, timeout=10.0):
+    def start(self, timeout=START_TIMEOUT):
         """Starts the window and waits until it is framed and its picture shows on the screen."""
         r = self.requested
         cmd = [self.executable, "--geometry", f"{r.width}x{r.height}{r.x:+d}{r.y:+d}", "--pattern", self.pattern,
@@ -849,7 +864,10 @@ class Backdrop:
         if self.above:
             cmd.append("--above")
         self.process = self.session.spawn(cmd, name="backdrop")
-        self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)
+        try:
+            self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)
+        except AssertionError as error:
+            raise AssertionError(f"{error}; {self.process.state()}") from None
         wait_until(self._painted, timeout, message=f"backdrop {self.title!r} not painted")
         return self
 
@@ -888,7 +906,7 @@ class Backdrop:
         """The key presses it received, as Qt names them ("Space", "Shift+Left", "+")."""
         return [line[4:] for line in self.process.lines(since) if line.startswith("key ")]
 
-    def wait_click(self, x, y, button=1, timeout=5.0, since=0):
+    def wait_click(self, x, y, button=1, timeout=EVENT_TIMEOUT, since=0):
         match = self.process.wait_line(rf"^click {button} {x} {y}$", timeout, since)
         return match.group(0)
 
@@ -911,16 +929,19 @@ class ProgramHandle:
     def path(self, *parts):
         return os.path.join(self.folder, *parts)
 
-    def wait_window(self, title=None, timeout=15.0, managed=True):
+    def wait_window(self, title=None, timeout=START_TIMEOUT, managed=True):
         """Waits for this process's single visible window titled title (default: the program name)."""
-        self.wid = self.session.wait_window(self.name if title is None else title, pid=self.process.pid,
-                                            timeout=timeout, managed=managed)
+        try:
+            self.wid = self.session.wait_window(self.name if title is None else title, pid=self.process.pid,
+                                                timeout=timeout, managed=managed)
+        except AssertionError as error:
+            raise AssertionError(f"{error}; {self.process.state()}") from None
         return self.wid
 
-    def wait_exit(self, timeout=10.0):
+    def wait_exit(self, timeout=EVENT_TIMEOUT):
         return self.process.wait_exit(timeout)
 
-    def close(self, timeout=10.0):
+    def close(self, timeout=EVENT_TIMEOUT):
         """Closes the window as its close button would and returns the exit code."""
         self.session.close_window(self.wid or self.wait_window())
         return self.wait_exit(timeout)
@@ -930,12 +951,12 @@ class ProgramHandle:
         folder = self.path("Images")
         return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
 
-    def wait_picture(self, name, timeout=10.0):
+    def wait_picture(self, name, timeout=EVENT_TIMEOUT):
         """Waits until Images/name is written whole and returns the picture."""
         return wait_picture(self.path("Images", name), timeout)
 
 
-def wait_picture(path, timeout):
+def wait_picture(path, timeout=EVENT_TIMEOUT):
     """Waits until the picture file at path exists and decodes, and returns it."""
     def decoded():
         if not os.path.isfile(path):
@@ -1048,16 +1069,16 @@ class E2ETestCase(unittest.TestCase):
         self._spawned.append(backdrop.process)
         return backdrop
 
-    def wait_until(self, predicate, timeout, interval=0.05, message="condition not met"):
-        return wait_until(predicate, timeout, interval, message)
+    def wait_until(self, predicate, timeout=EVENT_TIMEOUT, *, message, interval=0.05):
+        return wait_until(predicate, timeout, message=message, interval=interval)
 
     def outer(self, wid):
         return self.session.outer_geometry(wid)
 
     def wait_outer(self, wid, expected, what):
         """Waits until the window's outer frame is expected (a Rect); returns it."""
-        self.wait_until(lambda: self.outer(wid) == expected, 5,
-                        message=f"{what}: outer frame not {expected}, now {self.outer(wid)}")
+        self.wait_until(lambda: self.outer(wid) == expected,
+                        message=lambda: f"{what}: outer frame not {expected}, now {self.outer(wid)}")
         return expected
 
     # -- cleanup ----------------------------------------------------------------------------------

@@ -32,14 +32,13 @@ import unittest
 from . import display, xlib
 from .display import SCREEN_HEIGHT, SCREEN_WIDTH, E2ETestCase, Process, XDisplayClient, reported_clicks
 from .picture import Image, load_image
-from .waiting import COMMAND_TIMEOUT, wait_until
+from .waiting import COMMAND_TIMEOUT, EVENT_TIMEOUT, START_TIMEOUT, happens_within, wait_until
 
 SESSION_USER = "zxwl"
 HERE = os.path.dirname(os.path.abspath(__file__))
 AGENT = os.path.join(HERE, "wlagent.py")
 SYSTEM_PYTHON = "/usr/bin/python3"  # has python3-gi; the one running the tests may not
 COLOR = (40, 110, 60)  # the native window's colour: nothing else on these screens has it
-START_TIMEOUT = 30.0
 KDE_PORTAL = "/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"
 _CLONE_NEWNET = 0x40000000
 
@@ -108,7 +107,7 @@ class ColorWindow:
         self.process = None
         self.rect = None
 
-    def start(self, timeout=20.0):
+    def start(self, timeout=START_TIMEOUT):
         hex_color = "%02x%02x%02x" % self.color
         self.process = self.session.spawn([SYSTEM_PYTHON, self.session.agent_path, "color", hex_color],
                                           env={"GDK_BACKEND": "wayland"}, name="color-window")
@@ -135,7 +134,7 @@ class ColorWindow:
         """[(button, x, y)] of the presses it received, in screen coordinates."""
         return reported_clicks(self.process.lines(since), self.origin)
 
-    def wait_click(self, x, y, button=1, timeout=3.0, since=0):
+    def wait_click(self, x, y, button=1, timeout=EVENT_TIMEOUT, since=0):
         return wait_until(lambda: (button, x, y) in self.clicks(since), timeout,
                           message=f"the native window got no click at ({x}, {y}); it got {self.clicks(since)}")
 
@@ -223,20 +222,28 @@ class WaylandSession(XDisplayClient):
             ours = os.readlink(f"/proc/{self._leader.pid}/ns/net")
         except OSError:
             return
-        for sig in (signal.SIGTERM, signal.SIGKILL):
-            found = False
+
+        def members():
+            pids = []
             for entry in os.listdir("/proc"):
                 if not entry.isdigit() or int(entry) == self._leader.pid:
                     continue
                 try:
                     if os.readlink(f"/proc/{entry}/ns/net") == ours:
-                        os.kill(int(entry), sig)
-                        found = True
+                        pids.append(int(entry))
                 except OSError:
                     continue
-            if not found:
+            return pids
+
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            for pid in members():
+                try:
+                    os.kill(pid, sig)
+                except OSError:
+                    continue
+            # What outlives SIGTERM for this long gets SIGKILL.
+            if happens_within(lambda: not members(), 5.0, interval=0.1):
                 return
-            time.sleep(0.3)
 
     def _prepare(self):
         w = self.workdir
@@ -282,11 +289,11 @@ class WaylandSession(XDisplayClient):
                 self.workdir, str(self._uid), private_run]
         self._leader = Process(argv, {"PATH": os.environ.get("PATH", "/usr/sbin:/usr/bin:/sbin:/bin")}, "/",
                                self.path("logs", "00-namespace.stderr"), "namespace")
-        self._leader.wait_line("^ready$", 10)
+        self._leader.wait_line("^ready$", START_TIMEOUT)
 
     def _start_bus(self):
         self.service(["dbus-daemon", "--session", f"--address={self.env['DBUS_SESSION_BUS_ADDRESS']}", "--nofork",
-                      "--print-address"], "session-bus", ready=lambda p: p.wait_line("^unix:", 10))
+                      "--print-address"], "session-bus", ready=lambda p: p.wait_line("^unix:", START_TIMEOUT))
 
     def _start_desktop(self):
         raise NotImplementedError
@@ -298,7 +305,7 @@ class WaylandSession(XDisplayClient):
     def _start_agent(self):
         self._agent = self.service([SYSTEM_PYTHON, self.agent_path, "input", self.agent_desktop, str(self.width),
                                     str(self.height)], "agent", stdin_pipe=True,
-                                   ready=lambda p: p.wait_line("^ready$", 15))
+                                   ready=lambda p: p.wait_line("^ready$", START_TIMEOUT))
 
     def _start_pipewire(self):
         self.service(["pipewire"], "pipewire",
@@ -370,7 +377,7 @@ class WaylandSession(XDisplayClient):
         self.give(self.path("files"))
         return folder
 
-    def agent(self, line, timeout=10.0):
+    def agent(self, line, timeout=EVENT_TIMEOUT):
         """Sends a command to the session's input agent and returns its answer (without "ok")."""
         mark = self._agent.mark()
         self._agent.send(line)
@@ -398,10 +405,10 @@ class WaylandSession(XDisplayClient):
                 os.close(theirs)
         return self._xdisplay
 
-    def wait_window(self, name=None, pid=None, timeout=10.0, managed=True):
+    def wait_window(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
         return super().wait_window(name, pid, timeout, managed and self.frames_x11_windows)
 
-    def wait_windows(self, name=None, pid=None, timeout=10.0, managed=True):
+    def wait_windows(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
         return super().wait_windows(name, pid, timeout, managed and self.frames_x11_windows)
 
     def _wait_xwayland(self, display):
@@ -554,7 +561,7 @@ class GnomeSession(WaylandSession):
         with open(self.path("system-bus.conf"), "w") as out:
             out.write(_SYSTEM_BUS_CONFIG)
         self.service(["dbus-daemon", f"--config-file={self.path('system-bus.conf')}", "--nofork", "--print-address"],
-                     "system-bus", ready=lambda p: p.wait_line("^unix:", 10))
+                     "system-bus", ready=lambda p: p.wait_line("^unix:", START_TIMEOUT))
         # Quiet and quick: no banners over the windows under test, no animations to wait for.
         for schema, key, value in (("org.gnome.desktop.notifications", "show-banners", "false"),
                                    ("org.gnome.desktop.interface", "enable-animations", "false"),
@@ -645,7 +652,7 @@ class KdeSession(WaylandSession):
 
     def _start_agent(self):
         self._agent = self.service([SYSTEM_PYTHON, self.agent_path, "input", "kde", str(self.width), str(self.height)],
-                                   "agent", stdin_pipe=True, ready=lambda p: p.wait_line("^ready$", 15),
+                                   "agent", stdin_pipe=True, ready=lambda p: p.wait_line("^ready$", START_TIMEOUT),
                                    env={"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1"})
 
     def screenshot(self):

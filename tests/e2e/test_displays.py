@@ -10,23 +10,8 @@ import time
 import unittest
 
 import zxe2e
-from crosshairview import wait_bands, wait_see_through
-from test_keys import HELP_TITLE
-from test_snapshots import JPEG_TOLERANCE
-from zxe2e import Rect, load_image
-
-CAMERA_BUTTON_TWIPS = 375
-DESIGN_INSIDE_TWIPS = Rect(3450, 2340, 7125, 4710)  # a first start's inside, placed on the primary screen
-HELP_INSIDE_TWIPS = (7215, 5400)
-PIXELS = 4  # the crosshair's half-gap when the settings file says nothing
-
-
-def twips_per_pixel(dpi):
-    return round(1440 / dpi)  # Python rounds halves to the even neighbour, as the program must
-
-
-def to_pixels(twips, dpi):
-    return round(twips / twips_per_pixel(dpi))
+from zxe2e import Rect, crosshair
+from zxe2e.crosshair import JPEG_TOLERANCE, to_pixels, twips_per_pixel
 
 
 def settings_file(**values):
@@ -75,22 +60,14 @@ class DisplayTestCase(zxe2e.E2ETestCase):
 
     def start(self, files=None, folder=None):
         """Starts a program copy (or the one in folder) and waits until its inside is see-through."""
-        program = self.start_program(folder or self.make_program_copy(files=files))
-        wid = program.wait_window()
-        wait_see_through(self, wid, self.desk)
-        return program, wid
+        program = crosshair.start_ready(self, self.desk, folder, files)
+        return program, program.wid
 
     def design_outer(self, wid):
         """The outer frame a first start gives the window (at 96 dpi): the design's inside at its place."""
         f = self.session.frame_extents(wid)
-        d = DESIGN_INSIDE_TWIPS
-        return Rect(d.x // 15 - f.left, d.y // 15 - f.top, d.width // 15 + f.left + f.right,
-                    d.height // 15 + f.top + f.bottom)
-
-    def button_square(self, inside):
-        """Where the camera button belongs: its twips size, in the inside's top-right corner."""
-        size = to_pixels(CAMERA_BUTTON_TWIPS, self.dpi)
-        return Rect(inside.right - size, inside.y, size, size)
+        d = crosshair.design_inside()
+        return Rect(d.x - f.left, d.y - f.top, d.width + f.left + f.right, d.height + f.top + f.bottom)
 
     def settled_screenshot(self, area):
         """A screenshot once the area has stopped changing (windows below repaint what a move uncovers)."""
@@ -103,7 +80,7 @@ class DisplayTestCase(zxe2e.E2ETestCase):
             last[0] = part.data
             return shot if same else None
 
-        return self.wait_until(steady, 5, message=f"the screen at {area} keeps changing")
+        return self.wait_until(steady, message=f"the screen at {area} keeps changing")
 
     def snapshot(self, program, wid):
         """Takes a snapshot with Space. Returns the picture, the screen just before and the outer frame and
@@ -113,21 +90,21 @@ class DisplayTestCase(zxe2e.E2ETestCase):
         shot = self.settled_screenshot(on_screen)
         name = f"CAP{len(program.images()) + 1:04d}.jpg"
         self.session.key("space", wid)
-        self.wait_until(lambda: name in program.images(), 10, message=f"{name} was not written")
+        picture = program.wait_picture(name)
         self.assertEqual((self.outer(wid), self.session.geometry(wid)), (outer, inside),
                          "the window moved during the snapshot")
         # The screen is as it was before (but for the camera button, hidden for the grab and shown again).
         after = self.settled_screenshot(on_screen)
         self.assertEqual(self.differences(after, (0, 0), shot, outer, inside)[:10], [],
                          "the screen changed around the snapshot")
-        return load_image(program.path("Images", name)), shot, outer, inside
+        return picture, shot, outer, inside
 
     def differences(self, picture, origin, shot, outer, inside, tolerance=0):
         """[(x, y, got, screen)] of the pixels of the window's outer frame, where it lies on the screen, that the
         picture (its top-left pixel at screen position origin) shows otherwise than the screenshot. The title
         bar and the camera button's square are left out: during a grab one shows the moment of the snapshot
         and the other is hidden. x and y count from the outer frame's top-left corner."""
-        button = self.button_square(inside)
+        button = crosshair.button_square(inside, self.dpi)
         wrong = []
         compared = 0
         for y in range(max(inside.y, 0), min(outer.bottom, shot.height)):
@@ -177,17 +154,17 @@ class WindowManagerPlaceTest(DisplayTestCase):
         grown and shrunk again every key before has been handled. Returns the outer frame then."""
         height = self.outer(wid).height
         self.session.key(list(keys) + ["alt+Down"], wid, delay=delay)
-        self.wait_until(lambda: self.outer(wid).height == height + 1, 10, message=f"{keys[:3]}...: not handled")
+        self.wait_until(lambda: self.outer(wid).height == height + 1, message=f"{keys[:3]}...: not handled")
         self.session.key("alt+Up", wid)
-        self.wait_until(lambda: self.outer(wid).height == height, 5, message="Alt+Up not handled")
+        self.wait_until(lambda: self.outer(wid).height == height, message="Alt+Up not handled")
         return self.outer(wid)
 
     def test_stored_place_the_window_manager_would_cut_opens_wholly_on_the_screen(self):
         # Left 1270 px: openbox would put the window at x 1233, its camera button off the screen.
         program, wid = self.start({"Zentrolux.ini": settings_file(Left=19050, Top=3000)})
         screen = Rect(0, 0, self.session.width, self.session.height)
-        self.wait_until(lambda: within(self.outer(wid), screen), 5,
-                        message=f"the window is not wholly on the screen: {self.outer(wid)}")
+        self.wait_until(lambda: within(self.outer(wid), screen),
+                        message=lambda: f"the window is not wholly on the screen: {self.outer(wid)}")
         outer = self.outer(wid)
         self.assertEqual(program.close(), 0)
         self.assertEqual(stored_bounds(program), in_twips(outer, self.dpi), f"written bounds of {outer}")
@@ -280,12 +257,12 @@ class ScaledScreenChecks:
 
     def placed(self, wid):
         """The outer frame, the inside and the bands' columns and rows (inside coordinates)."""
-        inside, columns, rows = wait_bands(self, wid)
+        inside, columns, rows = crosshair.wait_bands(self.session, wid)
         return self.outer(wid), inside, columns, rows
 
     def camera_button(self, inside):
         """The opaque square in the inside's top-right corner, as the screen shows it."""
-        size = self.button_square(inside).width
+        size = crosshair.button_square(inside, self.dpi).width
         corner = Rect(inside.right - 2 * size, inside.y, 2 * size, 2 * size)
         part = self.session.screenshot().crop(corner)
         opaque = [(x, y) for y in range(part.height) for x in range(part.width)
@@ -297,13 +274,9 @@ class ScaledScreenChecks:
 
     def help_inside(self, program, wid):
         self.session.key("F1", wid)
-        help_wid = self.session.wait_window(HELP_TITLE, pid=program.process.pid)
+        help_wid = self.session.wait_window(crosshair.help_title(), pid=program.process.pid)
         size = self.session.geometry(help_wid)
-        self.session.close_window(help_wid)
-        self.wait_until(lambda: not self.session.find_windows(HELP_TITLE, pid=program.process.pid), 5,
-                        message="the help window stayed")
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" in self.session.net_wm_state(wid), 5,
-                        message="not on top again after the help")
+        crosshair.close_dialog(self.session, program, help_wid, crosshair.help_title())
         return size.width, size.height
 
     def test_one_screen_pixel_is_one_device_pixel(self):
@@ -313,11 +286,11 @@ class ScaledScreenChecks:
         first = self.placed(wid)
         _, inside, columns, rows = first
         self.assertEqual([len(band) for band in columns + rows], [2, 2, 2, 2], f"bands {columns}, {rows}")
-        gap = 2 * PIXELS
+        gap = 2 * crosshair.DEFAULT_PIXELS
         self.assertEqual((columns[1][0] - columns[0][0], rows[1][0] - rows[0][0]), (gap, gap), "Pixels counts screen pixels")
-        self.assertEqual(self.camera_button(inside), self.button_square(inside), "the camera button")
-        self.assertEqual(self.help_inside(program, wid), tuple(to_pixels(t, self.dpi) for t in HELP_INSIDE_TWIPS),
-                         "the help window's inside")
+        self.assertEqual(self.camera_button(inside), crosshair.button_square(inside, self.dpi), "the camera button")
+        self.assertEqual(self.help_inside(program, wid),
+                         tuple(to_pixels(t, self.dpi) for t in crosshair.HELP_INSIDE_TWIPS), "the help window's inside")
 
         o = self.outer(wid)
         for key, step in (("ctrl+Right", lambda r: r._replace(x=r.x + 1)),
@@ -343,7 +316,7 @@ class ScaledScreenChecks:
         self.assertEqual(program.close(), 0)
 
         # Last, so that the checks above run whatever it says.
-        design = (to_pixels(DESIGN_INSIDE_TWIPS.width, self.dpi), to_pixels(DESIGN_INSIDE_TWIPS.height, self.dpi))
+        design = crosshair.design_inside(self.dpi)[2:]
         self.assertEqual((first[1].width, first[1].height), design, "a first start's inside (7125 x 4710 twips)")
 
 

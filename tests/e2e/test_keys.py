@@ -13,9 +13,7 @@ import time
 import unittest
 
 import zxe2e
-from crosshairview import MENU_SEQUENCE, bands, run_menu_command, wait_bands, wait_see_through
-
-HELP_TITLE = "Zentrolux Help Information  v1.0.20"
+from zxe2e import crosshair
 
 
 class KeysTest(zxe2e.E2ETestCase):
@@ -48,15 +46,11 @@ class KeysTest(zxe2e.E2ETestCase):
         if cls._program is None or not cls._healthy or not cls._program.process.alive():
             cls._discard_program()
             cls._folder = tempfile.mkdtemp(prefix="zxe2e-keys-")
-            shutil.copy2(os.path.join(self.bin_dir, self.program_name), cls._folder)
-            library = os.path.join(self.bin_dir, self.library_name)
-            if os.path.isfile(library):
-                shutil.copy2(library, cls._folder)
-            os.mkdir(os.path.join(cls._folder, "Images"))
+            zxe2e.copy_program(self.bin_dir, cls._folder)
             process = self.session.spawn([os.path.join(cls._folder, self.program_name)], name=self.program_name)
             cls._program = zxe2e.ProgramHandle(self.session, cls._folder, self.program_name, process)
             cls._program.wait_window()
-            wait_see_through(self, cls._program.wid, self.backdrop)
+            crosshair.wait_see_through(self.session, cls._program.wid, self.backdrop)
         cls._healthy = False
         return cls._program
 
@@ -102,13 +96,13 @@ class KeysTest(zxe2e.E2ETestCase):
         # Plus is typed with Shift, which squares the window first; square it beforehand so the
         # centre stays where it is.
         session.key("shift", wid)
-        self.wait_until(lambda: self.outer(wid).width == self.outer(wid).height, 5, message="not squared")
-        inside, columns, rows = wait_bands(self, wid)
+        self.wait_until(lambda: self.outer(wid).width == self.outer(wid).height, message="not squared")
+        inside, columns, rows = crosshair.wait_bands(session, wid)
         for pair in (columns, rows):
             self.assertEqual([len(band) for band in pair], [2, 2], f"bands are two pixels wide: {pair}")
 
         def bands_now():
-            return bands(session.screenshot(), inside)
+            return crosshair.bands(session.screenshot(), inside)
 
         def shifted(pair, step):
             (a, b) = pair
@@ -116,13 +110,13 @@ class KeysTest(zxe2e.E2ETestCase):
 
         wider = (shifted(columns, 1), shifted(rows, 1))
         session.key("plus", wid)
-        self.wait_until(lambda: bands_now() == wider, 5,
-                        message=f"plus: bands not at {wider}, now {bands_now()}")
+        self.wait_until(lambda: bands_now() == wider,
+                        message=lambda: f"plus: bands not at {wider}, now {bands_now()}")
         self.assertEqual(session.geometry(wid), inside, "plus changed the square window")
 
         session.key("minus", wid)
-        self.wait_until(lambda: bands_now() == (list(columns), list(rows)), 5,
-                        message=f"minus: bands not back at {(columns, rows)}, now {bands_now()}")
+        self.wait_until(lambda: bands_now() == (list(columns), list(rows)),
+                        message=lambda: f"minus: bands not back at {(columns, rows)}, now {bands_now()}")
         self.passed()
 
     def test_f1_opens_help_and_closing_it_returns(self):
@@ -130,16 +124,11 @@ class KeysTest(zxe2e.E2ETestCase):
         wid = program.wid
         session = self.session
         session.key("F1", wid)
-        help_wid = session.wait_window(HELP_TITLE, pid=program.process.pid)
+        help_wid = session.wait_window(crosshair.help_title(), pid=program.process.pid)
         # While the help is open the crosshair window leaves the top band, so it cannot cover it.
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in session.net_wm_state(wid), 5,
+        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in session.net_wm_state(wid),
                         message="still on top while the help is open")
-
-        session.close_window(help_wid)
-        self.wait_until(lambda: not session.find_windows(HELP_TITLE, pid=program.process.pid), 5,
-                        message="the help window stayed")
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" in session.net_wm_state(wid), 5,
-                        message="not on top again after the help")
+        crosshair.close_dialog(session, program, help_wid, crosshair.help_title())
         # The window takes keys again.
         o = self.outer(wid)
         session.key("ctrl+Right", wid)
@@ -151,23 +140,20 @@ class KeysTest(zxe2e.E2ETestCase):
         wid = program.wid
         session = self.session
         name = program.name
-        pid = program.process.pid
-        known = set(session.find_windows(pid=pid))
-        run_menu_command(self, program, wid, MENU_SEQUENCE, 0)
-        prompt = self.wait_until(lambda: [w for w in session.find_windows(name, pid=pid) if w not in known], 5,
-                                 message="no interval prompt")[0]
-        self.wait_until(lambda: session.active_window() == prompt, 5, message="the prompt is not active")
+        crosshair.choose(session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = crosshair.wait_dialog(session, program)
+        self.wait_until(lambda: session.active_window() == prompt, message="the prompt is not active")
         session.key("ctrl+a")
         session.type_text("300")
         session.key("Return")
 
         first = len(program.images())
-        self.wait_until(lambda: len(program.images()) >= first + 1, 5, message="the sequence wrote nothing")
-        self.wait_until(lambda: re.fullmatch(rf"{name} - CAP\d{{4,}}\.jpg", session.window_name(wid) or ""), 5,
+        self.wait_until(lambda: len(program.images()) >= first + 1, message="the sequence wrote nothing")
+        self.wait_until(lambda: re.fullmatch(rf"{name} - CAP\d{{4,}}\.jpg", session.window_name(wid) or ""),
                         message="no snapshot name in the caption")
 
         session.key("Escape", wid)
-        self.wait_until(lambda: session.window_name(wid) == name, 5, message="caption not back to the name")
+        self.wait_until(lambda: session.window_name(wid) == name, message="caption not back to the name")
         stopped = program.images()
         # Over three intervals nothing more is written and the caption stays.
         deadline = time.monotonic() + 1.0

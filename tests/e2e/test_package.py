@@ -16,12 +16,12 @@ import time
 import unittest
 
 import zxe2e
-from zxe2e import color_close, load_image
+from zxe2e import color_close, crosshair
+from zxe2e.crosshair import JPEG_TOLERANCE
 
 PACKAGE = "zentrolux"
 PROGRAM = "/usr/bin/Zentrolux"
 USER = "zxpkgtest"
-JPEG_TOLERANCE = 8
 APT = ["apt-get", "-y", "-q", "--no-install-recommends", "-o", "DPkg::Lock::Timeout=900"]
 APT_ENV = {**os.environ, "DEBIAN_FRONTEND": "noninteractive"}
 
@@ -168,22 +168,19 @@ class PackageTest(zxe2e.E2ETestCase):
     def run_and_snapshot(self, backdrop, home, env, user):
         """Starts the installed program, takes one snapshot with Space, closes it. Returns the paths of the
         settings file and the picture, found where the program wrote them under home."""
-        program = self.start_program("/usr/bin", cwd=home, env=env, user=user)
-        wid = program.wait_window(timeout=20)
+        program = crosshair.start_ready(self, backdrop, "/usr/bin", cwd=home, env=env, user=user)
+        wid = program.wid
         inside = self.session.geometry(wid)
-        probe = (inside.x + 10, inside.y + 40)  # see-through once the splash is over
-        self.wait_until(lambda: self.session.screenshot().pixel(*probe) == backdrop.expected_color(*probe), 15,
-                        message="the splash did not give way to the see-through inside")
         outer = self.session.outer_geometry(wid)
         self.session.key("space", wid)
         pictures = lambda: [os.path.join(root, name) for root, _, names in os.walk(home)  # noqa: E731
                             for name in names if name.endswith(".jpg")]
-        found = self.wait_until(pictures, 15, message="no snapshot written under " + home)
+        found = self.wait_until(pictures, message="no snapshot written under " + home)
         self.assertEqual([os.path.basename(path) for path in found], ["CAP0001.jpg"])
-        picture = self.wait_until(lambda: self.decoded(found[0]), 5, message="the snapshot is no JPEG picture")
+        picture = zxe2e.wait_picture(found[0])
         # The whole window (the default), with the backdrop showing through its inside.
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
-        x, y = probe
+        x, y = inside.x + 10, inside.y + 40
         self.assertTrue(color_close(picture.pixel(x - outer.x, y - outer.y), backdrop.expected_color(x, y),
                                     JPEG_TOLERANCE))
         self.assertEqual(program.close(), 0)
@@ -194,13 +191,6 @@ class PackageTest(zxe2e.E2ETestCase):
             lines = f.read().split(b"\r\n")
         self.assertEqual((lines[0], len(lines)), (b"[ZENTROLUX]", 12), "eleven lines ending with CR LF")
         return settings[0], found[0]
-
-    @staticmethod
-    def decoded(path):
-        try:
-            return load_image(path)
-        except (RuntimeError, ValueError):
-            return None  # still being written
 
     @staticmethod
     def written_under_usr(marker):

@@ -7,13 +7,13 @@ import subprocess
 import unittest
 
 import zxe2e
-from crosshairview import MENU_CROSSHAIR, red_in_inside, run_menu_command, wait_bands, wait_see_through
+from zxe2e import crosshair
 
 TWIPS = 15  # per pixel at the session's 96 dpi
-DESIGN_INSIDE = zxe2e.Rect(230, 156, 475, 314)
+DESIGN_INSIDE = crosshair.design_inside()
 
 
-def written(top, left, width, height, quality=100, pixels=4, interval=1000, crosshair=1, capture=0, sound=1):
+def written(top, left, width, height, quality=100, pixels=4, interval=1000, shape=1, capture=0, sound=1):
     """The bytes the program writes for these values: fixed order, "=" in column 17, CR LF after every line."""
     return ("[ZENTROLUX]\r\n"
             f"   Top          = {top}\r\n"
@@ -23,7 +23,7 @@ def written(top, left, width, height, quality=100, pixels=4, interval=1000, cros
             f"   Quality      = {quality}\r\n"
             f"   Pixels       = {pixels}\r\n"
             f"   Interval     = {interval}\r\n"
-            f"   CrossHair    = {crosshair}\r\n"
+            f"   CrossHair    = {shape}\r\n"
             f"   Capture      = {capture}\r\n"
             f"   Sound        = {sound}\r\n").encode()
 
@@ -35,11 +35,8 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         cls.backdrop = zxe2e.Backdrop(cls.session).start()
 
     def start(self, files=None, folder=None):
-        folder = folder or self.make_program_copy(files=files)
-        program = self.start_program(folder)
-        wid = program.wait_window()
-        wait_see_through(self, wid, self.backdrop)
-        return program, wid
+        program = crosshair.start_ready(self, self.backdrop, folder, files)
+        return program, program.wid
 
     def settings_bytes(self, program):
         with open(program.path("Zentrolux.ini"), "rb") as f:
@@ -47,7 +44,7 @@ class SettingsFileTest(zxe2e.E2ETestCase):
 
     def gap(self, wid):
         """The crosshair gap the bands show: half the distance between the two bands of each pair."""
-        _, columns, rows = wait_bands(self, wid)
+        _, columns, rows = crosshair.wait_bands(self.session, wid)
         return ((columns[1][0] - columns[0][0]) / 2, (rows[1][0] - rows[0][0]) / 2)
 
     # -----------------------------------------------------------------------------------------------
@@ -73,7 +70,7 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         # A session ending or "kill" asks with SIGTERM: the settings must not be lost.
         program, wid = self.start(files={"Zentrolux.ini": "[ZENTROLUX]\r\nPixels = 9\r\n"})
         program.proc.terminate()
-        self.assertEqual(program.wait_exit(10), 0)
+        self.assertEqual(program.wait_exit(), 0)
         self.assertIn(b"   Pixels       = 9\r\n", self.settings_bytes(program))
         self.assertEqual(len(self.settings_bytes(program).split(b"\r\n")), 12)
 
@@ -82,7 +79,7 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         program = self.start_program(folder)
         program.wait_window()
         program.proc.terminate()  # well inside the three seconds of the splash
-        self.assertEqual(program.wait_exit(10), 0)
+        self.assertEqual(program.wait_exit(), 0)
         self.assertIn(b"   Pixels       = 7\r\n", self.settings_bytes(program))
 
     def test_file_is_obeyed_and_rewritten_and_a_minimized_close_keeps_its_bounds(self):
@@ -106,21 +103,22 @@ class SettingsFileTest(zxe2e.E2ETestCase):
         placed = zxe2e.Rect(300, 100, 400, 300)
         self.wait_outer(wid, placed, "bounds from the file")
         inside = self.session.geometry(wid)
-        self.assertEqual(red_in_inside(self.session.screenshot(), inside), 0, "CrossHair = 0 still shows lines")
+        self.assertEqual(crosshair.red_in_inside(self.session.screenshot(), inside), 0,
+                         "CrossHair = 0 still shows lines")
 
         # The lines come back at the stored gap once the menu shows them.
-        run_menu_command(self, program, wid, MENU_CROSSHAIR, 1)
+        crosshair.choose(self.session, program, crosshair.MENU_CROSSHAIR, crosshair.CROSSHAIR_CROSS)
         self.assertEqual(self.gap(wid), (10, 10))
 
         # Moved and resized, then minimized: the close keeps the bounds held since start-up.
         self.session.key(["ctrl+Right", "alt+Down"], wid)
         self.wait_outer(wid, placed._replace(x=placed.x + 1, height=placed.height + 1), "ctrl+Right, alt+Down")
         self.session.minimize(wid)
-        self.wait_until(lambda: "_NET_WM_STATE_HIDDEN" in self.session.net_wm_state(wid), 5,
+        self.wait_until(lambda: "_NET_WM_STATE_HIDDEN" in self.session.net_wm_state(wid),
                         message="not minimized")
         self.assertEqual(program.close(), 0)
         self.assertEqual(self.settings_bytes(program),
-                         written(1500, 4500, 6000, 4500, quality=75, pixels=10, interval=2500, crosshair=1,
+                         written(1500, 4500, 6000, 4500, quality=75, pixels=10, interval=2500, shape=1,
                                  capture=1, sound=0))
 
     def test_read_only_folder_keeps_the_old_file(self):

@@ -4,27 +4,24 @@ The program runs through Xwayland over a native window of one colour; its pictur
 compositor's own screenshot taken right after.
 """
 
-import os
 import unittest
 
-import crosshairview
-import zxwayland
-from zxe2e import Rect, color_close, load_image
+from zxe2e import Rect, color_close, crosshair, wayland
+from zxe2e.crosshair import JPEG_TOLERANCE
+from zxe2e.waiting import EVENT_TIMEOUT, happens_within
 
-JPEG_TOLERANCE = 8  # as the X11 snapshot tests: quality 100 showed up to 4 levels of error
-CLIENT_AREA = 1  # the Capture submenu's second item
 SHADOW_REACH = 30  # mutter darkens up to about 26 px next to a shaped window's edges
 
 
-class WaylandSnapshotCase(zxwayland.WaylandTestCase):
+class WaylandSnapshotCase(wayland.WaylandTestCase):
     see_through = False  # whether the desktop shows the native window through the inside today
 
     def start_ready(self):
         """The colour window, then the program over it once its splash has given way to the bands."""
         color = self.start_color_window()
         program = self.start_program(self.make_program_copy())
-        wid = program.wait_window(timeout=20)
-        inside, columns, rows = crosshairview.wait_bands(self, wid, timeout=20)
+        wid = program.wait_window()
+        inside, columns, rows = crosshair.wait_bands(self.session, wid)
         return color, program, wid, inside, columns, rows
 
     def snapshot(self, program, wid, inside, number):
@@ -33,42 +30,19 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
         self.session.move_mouse(self.session.width - 1, self.session.height - 1)
         before = self.session.screenshot()
         self.session.key("space", wid)
-        path = program.path("Images", f"CAP{number:04d}.jpg")
-
-        def written():
-            if not os.path.isfile(path):
-                return None
-            try:
-                return load_image(path)
-            except (RuntimeError, ValueError):  # still being written
-                return None
-
-        picture = self.wait_until(written, 20, interval=0.1, message=f"{os.path.basename(path)} was not written")
+        picture = program.wait_picture(f"CAP{number:04d}.jpg")
         return before, picture, self.session.screenshot()
 
-    def wait_quietly(self, predicate, timeout):
-        """Whether predicate became true within timeout seconds."""
-        try:
-            self.wait_until(predicate, timeout, interval=0.2)
-            return True
-        except AssertionError:
-            return False
-
-    @staticmethod
-    def button_square(inside):
-        size = crosshairview.BUTTON_SIZE
-        return Rect(inside.right - size, inside.y, size, size)
-
     def choose_client_area(self, program, wid):
-        crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_CAPTURE, CLIENT_AREA)
-        self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid], 10,
+        crosshair.choose(self.session, program, crosshair.MENU_CAPTURE, crosshair.CAPTURE_CLIENT_AREA)
+        self.wait_until(lambda: self.session.find_windows(pid=program.process.pid) == [wid],
                         message="the menu stayed open")
 
     def assert_picture(self, picture, area, inside, bands, before, after, color):
         """picture was taken of the screen rectangle area; inside and bands as the screen shows them."""
         self.assertEqual((picture.width, picture.height), (area.width, area.height), "the picture's size")
-        button = self.button_square(inside)
-        keep_off = Rect(button.x - 2, button.y - 2, button.width + 4, button.height + 4)  # JPEG blurs edges
+        button = crosshair.button_square(inside)
+        keep_off = button.grown(2)  # JPEG blurs edges
 
         # The title bar showed the moment of the snapshot; the screen shows the name again by now.
         title = Rect(area.x, area.y, area.width, inside.y - area.y)
@@ -95,7 +69,7 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
         red = [(x, y) for run in columns for x in run for y in range(0, inside.height, 7)] + \
               [(x, y) for run in rows for y in run for x in range(0, inside.width, 7)]
         not_red = [(x, y) for x, y in red if not keep_off.contains(inside.x + x, inside.y + y) and
-                   not color_close(picture.pixel(inside.x + x - area.x, inside.y + y - area.y), crosshairview.RED,
+                   not color_close(picture.pixel(inside.x + x - area.x, inside.y + y - area.y), crosshair.RED,
                                    JPEG_TOLERANCE)]
         self.assertEqual(not_red[:8], [], "band pixels (inside x, y) that are not crosshair red in the picture")
 
@@ -125,7 +99,7 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
             if client_area:
                 self.choose_client_area(program, wid)
             # Read afresh: a window manager may still have reframed the window since it appeared.
-            inside, columns, rows = crosshairview.wait_bands(self, wid, timeout=10)
+            inside, columns, rows = crosshair.wait_bands(self.session, wid)
             outer = self.session.outer_geometry(wid)
             self.assertTrue(outer.contains(inside.x, inside.y))
             before, picture, after = self.snapshot(program, wid, inside, number)
@@ -136,14 +110,14 @@ class WaylandSnapshotCase(zxwayland.WaylandTestCase):
 
 
 class SwaySnapshotTest(WaylandSnapshotCase):
-    session_class = zxwayland.SwaySession
+    session_class = wayland.SwaySession
 
     def test_form_area_then_client_area(self):
         self.check_form_area_then_client_area()
 
 
 class GnomeSnapshotTest(WaylandSnapshotCase):
-    session_class = zxwayland.GnomeSession
+    session_class = wayland.GnomeSession
     session_options = {"stored_permission": True}
     see_through = True
 
@@ -154,14 +128,14 @@ class GnomeSnapshotTest(WaylandSnapshotCase):
 class KdeSnapshotTest(WaylandSnapshotCase):
     """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
 
-    session_class = zxwayland.KdeSession
+    session_class = wayland.KdeSession
 
     def test_form_area_then_client_area(self):
         self.check_form_area_then_client_area()
 
 
 class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
-    session_class = zxwayland.GnomeSession
+    session_class = wayland.GnomeSession
     session_options = {"stored_permission": False}
 
     def test_program_stays_responsive_and_writes_nothing(self):
@@ -170,13 +144,13 @@ class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
         self.session.key("space", wid)
         # The shell dims the screen behind its "Allow Applications to Take Screenshots?" dialog.
         dimmed = lambda: self.session.screenshot().pixel(*probe) != color.color  # noqa: E731
-        if not self.wait_quietly(dimmed, 15):
+        if not happens_within(dimmed, EVENT_TIMEOUT, interval=0.2):
             self.fail(f"no permission dialog came up (the portal was not asked); Images holds {program.images()}")
         self.assertEqual(program.images(), [], "a picture while the dialog waits for an answer")
 
         # The window answers keys meanwhile: Control+Right moves it one pixel.
         self.session.key("ctrl+Right", wid)
-        self.wait_until(lambda: self.session.geometry(wid).x == inside.x + 1, 5,
+        self.wait_until(lambda: self.session.geometry(wid).x == inside.x + 1,
                         message="the window did not answer Control+Right while the dialog was open")
         self.assertTrue(program.process.alive())
         self.assertEqual(program.close(), 0)
@@ -187,36 +161,36 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
     """No screenshot service reachable (here: no session bus): no picture and one plain message, also
     for a capture sequence, which stops instead of failing at every tick."""
 
-    session_class = zxwayland.SwaySession
+    session_class = wayland.SwaySession
 
     def start_program(self, folder, **kwargs):
         env = dict(kwargs.pop("env", None) or {}, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus")
         return super().start_program(folder, env=env, **kwargs)
 
-    def messages(self, program, wid):
-        return [w for w in self.session.find_windows(program.name, program.process.pid) if w != wid]
+    def messages(self, program):
+        return crosshair.dialogs(self.session, program)
 
-    def answer_message(self, program, wid):
-        box = self.wait_until(lambda: self.messages(program, wid), 15, message="no message")
+    def answer_message(self, program):
+        box = self.wait_until(lambda: self.messages(program), message="no message")
         self.assertEqual(len(box), 1)
         self.session.key("Return", box[0])
-        self.wait_until(lambda: not self.messages(program, wid), 5, message="the message stayed")
+        self.wait_until(lambda: not self.messages(program), message="the message stayed")
 
     def test_no_picture_and_one_message(self):
         color, program, wid, inside, columns, rows = self.start_ready()
         self.session.key("space", wid)
-        self.answer_message(program, wid)
+        self.answer_message(program)
         self.assertEqual(program.images(), [])
 
-        crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_SEQUENCE, 0)
-        prompt = self.wait_until(lambda: self.messages(program, wid), 10, message="no interval prompt")[0]
+        crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
+        prompt = self.wait_until(lambda: self.messages(program), message="no interval prompt")[0]
         self.session.key("ctrl+a", prompt)
         self.session.type_text("50", prompt)
         self.session.key("Return", prompt)
-        self.wait_until(lambda: prompt not in self.messages(program, wid), 5, message="the prompt stayed")
-        self.answer_message(program, wid)
+        self.wait_until(lambda: prompt not in self.messages(program), message="the prompt stayed")
+        self.answer_message(program)
         # Stopped: no second message, and the caption is the name again.
-        self.assertFalse(self.wait_quietly(lambda: self.messages(program, wid), 1.5), "a message at the next tick")
+        self.assertFalse(happens_within(lambda: self.messages(program), 1.5, interval=0.2), "a message at the next tick")
         self.assertEqual(self.session.window_name(wid), program.name)
         self.assertEqual(program.images(), [])
         self.assertEqual(program.close(), 0)

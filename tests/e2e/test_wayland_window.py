@@ -6,20 +6,12 @@ the gradient backdrop. What a desktop cannot do (click-through on the Wayland de
 is not asserted here; README.md's table says why.
 """
 
-import ctypes
-import os
 import shutil
 import unittest
 
-import crosshairview
 import zxe2e
-import zxwayland
-from zxe2e import Rect
-
-RED = crosshairview.RED
-HELP_TITLE = "Zentrolux Help Information  v1.0.20"
-ABOUT_TITLE = "Zentrolux V1.0.20"
-ABOUT_SIZE = (395, 111)
+from zxe2e import Rect, crosshair, wayland
+from zxe2e.crosshair import JPEG_TOLERANCE, RED
 
 
 class CompositedWindowCase:
@@ -35,23 +27,13 @@ class CompositedWindowCase:
 
     def inside_wrong(self, shot, inside, columns, rows):
         """Inside pixels that are not what lies below (outside the bands and button) or not red (bands)."""
-        band_x = {x for run in columns for x in run}
-        band_y = {y for run in rows for y in run}
-        button_left = inside.width - crosshairview.BUTTON_SIZE
-        wrong = []
-        for y in range(inside.height):
-            for x in range(inside.width):
-                if x >= button_left and y < crosshairview.BUTTON_SIZE:
-                    continue
-                corner = self.rounded_corners
-                if y >= inside.height - corner and (x < corner or x >= inside.width - corner):
-                    continue
-                sx, sy = inside.x + x, inside.y + y
-                got = shot.pixel(sx, sy)
-                want = RED if x in band_x or y in band_y else self.below(sx, sy)
-                if got != want:
-                    wrong.append((x, y, got, want))
-        return wrong
+        button = crosshair.button_square(Rect(0, 0, inside.width, inside.height))
+        corner = self.rounded_corners
+
+        def skip(x, y):
+            return button.contains(x, y) or (y >= inside.height - corner and (x < corner or x >= inside.width - corner))
+
+        return crosshair.inside_mismatches(shot, inside, columns, rows, self.below, skip=skip)
 
     def wait_see_through(self, wid, label, changed=None):
         """Waits for two pairs of bands about the inside's centre (and changed(inside, columns, rows), when
@@ -59,14 +41,11 @@ class CompositedWindowCase:
         Returns (inside, columns, rows)."""
         state = ["nothing seen"]
 
-        def centred(runs, length):
-            return len(runs) == 2 and abs((runs[0][0] + runs[1][-1] + 1) / 2 - length / 2) <= 1
-
         def shown():
             inside = self.session.geometry(wid)
             shot = self.shot()
-            columns, rows = crosshairview.bands(shot, inside)
-            if not (centred(columns, inside.width) and centred(rows, inside.height)):
+            columns, rows = crosshair.bands(shot, inside)
+            if not crosshair.centred(columns, rows, inside):
                 state[0] = f"bands {columns}, {rows} not about the centre of {inside}"
             elif changed and not changed(inside, columns, rows):
                 state[0] = f"no change yet: {inside}, bands {columns}, {rows}"
@@ -77,13 +56,10 @@ class CompositedWindowCase:
                 state[0] = f"{len(wrong)} inside pixels (x, y, shown, wanted) wrong, first {wrong[:6]}"
             return None
 
-        try:
-            return self.wait_until(shown, 15, interval=0.2)
-        except AssertionError:
-            self.fail(f"{label}: {state[0]}")
+        return self.wait_until(shown, interval=0.2, message=lambda: f"{label}: {state[0]}")
 
     def assert_bands_on_top(self, wid, label):
-        inside, columns, _ = crosshairview.wait_bands(self, wid, timeout=10)
+        inside, columns, _ = crosshair.wait_bands(self.session, wid)
         shot = self.shot()
         column = inside.x + columns[0][0]
         red = sum(shot.pixel(column, y) == RED for y in range(inside.y + 40, inside.bottom - 5, 10))
@@ -105,12 +81,12 @@ class CompositedWindowCase:
                         for x in range(5, inside.width, 20) for y in range(5, inside.height, 20))
             return len(part.colors()) > 200 and below < 10
 
-        self.wait_until(splash, 10, interval=0.1, message="the splash did not show")
+        self.wait_until(splash, interval=0.1, message="the splash did not show")
 
     def assert_dialog(self, program, wid, title, open_it, size=None):
         """open_it() shows a window titled title with its content; closing it puts ours on top again."""
         open_it()
-        dialog = self.session.wait_window(title, pid=program.process.pid, timeout=10)
+        dialog = self.session.wait_window(title, pid=program.process.pid)
         area = self.session.geometry(dialog)
         if size:
             self.assertEqual((area.width, area.height), size, f"{title}: size")
@@ -121,9 +97,9 @@ class CompositedWindowCase:
                         for x in range(0, area.width, 7) for y in range(0, area.height, 7))
             return len(part.colors()) > 20 and below == 0
 
-        self.wait_until(drawn, 10, interval=0.2, message=f"{title}: not drawn with its content")
+        self.wait_until(drawn, interval=0.2, message=f"{title}: not drawn with its content")
         self.session.close_window(dialog)
-        self.wait_until(lambda: not self.session.find_windows(title, pid=program.process.pid), 10,
+        self.wait_until(lambda: not self.session.find_windows(title, pid=program.process.pid),
                         message=f"{title}: did not close")
         inside = self.session.geometry(wid)
         self.raise_other(inside)
@@ -131,7 +107,7 @@ class CompositedWindowCase:
 
     def check_window(self):
         program = self.start_program(self.make_program_copy())
-        wid = self.program_wid = program.wait_window(timeout=20)
+        wid = self.program_wid = program.wait_window()
         self.wait_splash(wid)
         inside, columns, rows = self.wait_see_through(wid, "after the splash")
 
@@ -158,14 +134,13 @@ class CompositedWindowCase:
 
         self.more_checks(program, wid, inside)
 
-        self.assert_dialog(program, wid, HELP_TITLE, lambda: self.session.key("F1", wid))
-        self.assert_dialog(program, wid, ABOUT_TITLE,
-                           lambda: crosshairview.run_menu_command(self, program, wid, crosshairview.MENU_ABOUT),
-                           ABOUT_SIZE)
+        self.assert_dialog(program, wid, crosshair.help_title(), lambda: self.session.key("F1", wid))
+        self.assert_dialog(program, wid, crosshair.about_title(),
+                           lambda: crosshair.choose(self.session, program, crosshair.MENU_ABOUT), crosshair.ABOUT_SIZE)
         self.assertEqual(program.close(), 0)
 
 
-class WaylandWindowCase(CompositedWindowCase, zxwayland.WaylandTestCase):
+class WaylandWindowCase(CompositedWindowCase, wayland.WaylandTestCase):
     def setUp(self):
         super().setUp()
         self.color = self.start_color_window()
@@ -184,7 +159,7 @@ class SwayWindowTest(WaylandWindowCase):
     """Without a rule of the rig's, the window floats above the tiled native window by itself, with the
     title bar sway gives floating windows unless its configuration says otherwise."""
 
-    session_class = zxwayland.SwaySession
+    session_class = wayland.SwaySession
     session_options = {"float_x11": False}
     frame = True
 
@@ -198,7 +173,7 @@ class SwayWindowTest(WaylandWindowCase):
 
 
 class GnomeWindowTest(WaylandWindowCase):
-    session_class = zxwayland.GnomeSession
+    session_class = wayland.GnomeSession
     frame = True
 
     def test_on_top_see_through_without_shadow_and_dialogs(self):
@@ -208,7 +183,7 @@ class GnomeWindowTest(WaylandWindowCase):
 class KdeWindowTest(WaylandWindowCase):
     """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
 
-    session_class = zxwayland.KdeSession
+    session_class = wayland.KdeSession
     frame = True
     rounded_corners = 6  # KWin's frame rounds its bottom corners over the inside's
 
@@ -230,14 +205,11 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
         self._spawned.append(self.session.spawn(["picom", "--config", "/dev/null", "--backend", "xrender"],
                                                 name="picom"))
         # The program looks for the compositor once, at its start.
-        self.wait_until(self._compositing, 10, message="picom did not take the screen")
+        self.wait_until(self._compositing, message="picom did not take the screen")
         self.backdrop = self.start_backdrop()
 
     def _compositing(self):
-        xlib = zxe2e._load_xlib()
-        xlib.XGetSelectionOwner.restype = ctypes.c_ulong
-        xlib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        return xlib.XGetSelectionOwner(self.session._open_xdisplay(), self.session._atom("_NET_WM_CM_S0")) != 0
+        return self.session.selection_owner("_NET_WM_CM_S0") != 0
 
     def below(self, x, y):
         return self.backdrop.expected_color(x, y)
@@ -261,23 +233,14 @@ class CompositedX11WindowTest(CompositedWindowCase, zxe2e.E2ETestCase):
 
         # A snapshot still reads what the screen shows: the X root holds the composited picture.
         self.session.key("space", wid)
-        path = program.path("Images", "CAP0001.jpg")
-
-        def written():
-            try:
-                return zxe2e.load_image(path) if os.path.isfile(path) else None
-            except (RuntimeError, ValueError):  # still being written
-                return None
-
-        picture = self.wait_until(written, 10, interval=0.1, message="CAP0001.jpg was not written")
+        picture = program.wait_picture("CAP0001.jpg")
         outer = self.session.outer_geometry(wid)
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
         shot = self.shot()
-        button = Rect(inside.right - crosshairview.BUTTON_SIZE - 2, inside.y - 2, crosshairview.BUTTON_SIZE + 4,
-                      crosshairview.BUTTON_SIZE + 4)  # JPEG blurs its edges
+        button = crosshair.button_square(inside).grown(2)  # JPEG blurs its edges
         wrong = [(x, y) for y in range(inside.y, inside.bottom) for x in range(outer.x, outer.right)
                  if not button.contains(x, y)
-                 and not zxe2e.color_close(picture.pixel(x - outer.x, y - outer.y), shot.pixel(x, y), 8)]
+                 and not zxe2e.color_close(picture.pixel(x - outer.x, y - outer.y), shot.pixel(x, y), JPEG_TOLERANCE)]
         self.assertEqual(wrong[:8], [], f"{len(wrong)} picture pixels differ from the screen")
 
     def test_on_top_see_through_click_through_snapshot_and_dialogs(self):

@@ -4,30 +4,21 @@ import os
 import unittest
 
 import zxe2e
-
-RED = (192, 0, 0)
-# The design window: an inside of 475 x 314 pixels with the gap 4. Bands are two
-# pixels wide around the lines at inside columns 233.47 and 241.47 and rows 153 and 161.
-BAND_COLUMNS = {232, 233, 240, 241}
-BAND_ROWS = {152, 153, 160, 161}
-BUTTON = zxe2e.Rect(450, 0, 25, 25)  # inside coordinates
+from zxe2e import crosshair
+from zxe2e.crosshair import RED
 
 
-def inside_mismatches(shot, inside, backdrop, bands=True, button=True):
-    """Pixels of the inside that do not show what they should."""
-    wrong = []
-    for y in range(inside.height):
-        for x in range(inside.width):
-            sx, sy = inside.x + x, inside.y + y
-            got = shot.pixel(sx, sy)
-            if button and BUTTON.contains(x, y):
-                if got == backdrop.expected_color(sx, sy):
-                    wrong.append((x, y, got, "button see-through"))
-            elif bands and (x in BAND_COLUMNS or y in BAND_ROWS):
-                if got != RED:
-                    wrong.append((x, y, got, "band not red"))
-            elif got != backdrop.expected_color(sx, sy):
-                wrong.append((x, y, got, "not see-through"))
+def inside_mismatches(shot, inside, backdrop, bands=True):
+    """Pixels of the inside that do not show what the design window shows over backdrop: red bands (none
+    with bands=False), the camera button opaque, the backdrop everywhere else."""
+    columns, rows = (crosshair.DESIGN_BAND_COLUMNS, crosshair.DESIGN_BAND_ROWS) if bands else ([], [])
+    button = crosshair.button_square(zxe2e.Rect(0, 0, inside.width, inside.height))
+    wrong = crosshair.inside_mismatches(shot, inside, columns, rows, backdrop.expected_color, skip=button.contains)
+    for y in range(button.y, button.bottom):
+        for x in range(button.x, button.right):
+            got = shot.pixel(inside.x + x, inside.y + y)
+            if got == backdrop.expected_color(inside.x + x, inside.y + y):
+                wrong.append((x, y, got, "button see-through"))
     return wrong
 
 
@@ -38,11 +29,7 @@ class CrosshairWindowTest(zxe2e.E2ETestCase):
         return program, wid
 
     def wait_see_through(self, wid, backdrop):
-        inside = self.session.geometry(wid)
-        probe = (inside.x + 20, inside.y + 60)
-        self.wait_until(lambda: self.session.screenshot().pixel(*probe) == backdrop.expected_color(*probe), 10,
-                        message="the inside never became see-through")
-        return inside
+        return crosshair.wait_see_through(self.session, wid, backdrop)
 
     def test_splash_then_see_through_with_bands_button_and_frame(self):
         backdrop = self.start_backdrop()
@@ -91,57 +78,31 @@ class CrosshairWindowTest(zxe2e.E2ETestCase):
         self.assertEqual(shot.pixel(inside.x + 100, inside.y + 100), (20, 200, 40))
         cover.stop()
         self.wait_until(lambda: self.session.screenshot().pixel(inside.x + 100, inside.y + 100)
-                        == backdrop.expected_color(inside.x + 100, inside.y + 100), 5,
+                        == backdrop.expected_color(inside.x + 100, inside.y + 100),
                         message="the cover did not go away")
-
-        def open_menu():
-            bx, by = inside.x + BUTTON.x + 12, inside.y + BUTTON.y + 12
-            probe = (bx + 40, by + 40)  # right of the window, on the backdrop
-
-            def probe_shows_menu():
-                return self.session.screenshot().pixel(*probe) != backdrop.expected_color(*probe)
-
-            self.wait_until(lambda: not probe_shows_menu(), 5, message="the last menu did not close")
-            # The menu opens at the pointer. A click that comes while Qt is still
-            # closing the last menu is taken by that menu, so a second try is allowed.
-            for attempt in range(2):
-                self.session.click(bx, by, button=3)
-                try:
-                    self.wait_until(probe_shows_menu, 3, message="no menu at the pointer")
-                    return
-                except AssertionError:
-                    if attempt == 1:
-                        raise
 
         def band_pixels_red(shot):
             return sum(shot.pixel(inside.x + 232, inside.y + y) == RED for y in range(40, 300, 10))
 
-        # Help, About, CrossHair > None.
-        open_menu()
-        self.session.key(["Down", "Down", "Down", "Right", "Return"])
-        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) == 0, 5,
+        crosshair.choose(self.session, program, crosshair.MENU_CROSSHAIR, crosshair.CROSSHAIR_NONE)
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) == 0,
                         message="None did not hide the lines")
         shot = self.session.screenshot()
         self.assertEqual(inside_mismatches(shot, inside, backdrop, bands=False)[:10], [])
 
-        # CrossHair > Cross brings them back.
-        open_menu()
-        self.session.key(["Down", "Down", "Down", "Right", "Down", "Return"])
-        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20, 5,
+        crosshair.choose(self.session, program, crosshair.MENU_CROSSHAIR, crosshair.CROSSHAIR_CROSS)
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20,
                         message="Cross did not show the lines")
 
         # About takes the window out of the top band while it is open, and back after.
-        open_menu()
-        self.session.key(["Down", "Down", "Return"])
-        about = self.session.wait_window("Zentrolux V1.0.20", pid=program.process.pid)
-        self.assertEqual(self.session.geometry(about)[2:], (395, 111))
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in self.session.net_wm_state(wid), 5,
+        crosshair.choose(self.session, program, crosshair.MENU_ABOUT)
+        about = self.session.wait_window(crosshair.about_title(), pid=program.process.pid)
+        self.assertEqual(self.session.geometry(about)[2:], crosshair.ABOUT_SIZE)
+        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in self.session.net_wm_state(wid),
                         message="still on top while About is open")
-        self.session.close_window(about)
-        self.wait_until(lambda: "_NET_WM_STATE_ABOVE" in self.session.net_wm_state(wid), 5,
-                        message="not on top again after About")
+        crosshair.close_dialog(self.session, program, about, crosshair.about_title())
         self.assertTrue(self.session.window_exists(wid))
-        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20, 5,
+        self.wait_until(lambda: band_pixels_red(self.session.screenshot()) > 20,
                         message="the window is hidden after About")
         self.assertEqual(program.close(), 0)
 
@@ -155,7 +116,7 @@ class CrosshairWindowTest(zxe2e.E2ETestCase):
         box = self.session.wait_window(name, pid=second.process.pid)
         self.assertNotEqual(box, wid)
         self.session.key("Return", wid=box)
-        self.assertEqual(second.wait_exit(10), 0)
+        self.assertEqual(second.wait_exit(), 0)
         self.assertTrue(first.process.alive())
         self.assertEqual(self.session.window_name(wid), name)
 

@@ -1,4 +1,5 @@
-"""End-to-end test harness: runs programs on a private Xvfb display under openbox.
+"""Programs on a private Xvfb display under openbox: processes, the display and its windows, the
+backdrop, the program under test and the unittest base class.
 
 Standard library only. The X tools it drives: Xvfb, xauth, openbox, xdotool, xprop, xwininfo, xdpyinfo
 and ImageMagick (import, convert).
@@ -8,15 +9,13 @@ and ImageMagick (import, convert).
         shot = session.screenshot()
         assert shot.pixel(10, 20) == backdrop.expected_color(10, 20)
 
-Everything that waits polls with a deadline (wait_until); nothing sleeps for a fixed time. Processes
+Everything that waits polls with a deadline (waiting.py); nothing sleeps for a fixed time. Processes
 are spawned from the calling thread with a parent-death signal, so call spawn() from the main thread.
 """
 
 import atexit
-import collections
 import contextlib
 import ctypes
-import ctypes.util
 import os
 import pwd
 import random
@@ -32,222 +31,17 @@ import threading
 import time
 import unittest
 
+from . import xlib
+from .picture import FrameExtents, Image, Rect, gradient_color, load_image
+from .waiting import COMMAND_TIMEOUT, EVENT_TIMEOUT, START_TIMEOUT, wait_until
+
 SCREEN_WIDTH = 1280
 SCREEN_HEIGHT = 1024
 SCREEN_DEPTH = 24
 SCREEN_DPI = 96
 
-XVFB_START_TIMEOUT = 15.0
-WM_START_TIMEOUT = 10.0
-COMMAND_TIMEOUT = 30.0
-
-
-# ---------------------------------------------------------------------------------------------------
-# Waiting
-
-
-def wait_until(predicate, timeout, interval=0.05, message="condition not met"):
-    """Calls predicate until it returns a true value, and returns that value.
-
-    Raises AssertionError with message and the last value seen when timeout seconds pass first.
-    """
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise AssertionError(f"{message} (waited {timeout:g} s; last value: {value!r})")
-        time.sleep(interval)
-
-
-# ---------------------------------------------------------------------------------------------------
-# Geometry and pictures
-
-
-class Rect(collections.namedtuple("Rect", "x y width height")):
-    """A screen rectangle; right and bottom are exclusive."""
-
-    __slots__ = ()
-
-    @property
-    def right(self):
-        return self.x + self.width
-
-    @property
-    def bottom(self):
-        return self.y + self.height
-
-    @property
-    def center(self):
-        return (self.x + self.width // 2, self.y + self.height // 2)
-
-    def contains(self, x, y):
-        return self.x <= x < self.right and self.y <= y < self.bottom
-
-
-class FrameExtents(collections.namedtuple("FrameExtents", "left right top bottom")):
-    __slots__ = ()
-
-
-def color_close(a, b, tolerance=0):
-    """True when every channel of a and b differs by at most tolerance."""
-    return all(abs(int(p) - int(q)) <= tolerance for p, q in zip(a, b))
-
-
-class Image:
-    """An 8-bit RGB picture held as rows of bytes."""
-
-    __slots__ = ("width", "height", "data")
-
-    def __init__(self, width, height, data):
-        if width < 0 or height < 0 or len(data) != width * height * 3:
-            raise ValueError(f"{width}x{height} RGB picture needs {width * height * 3} bytes, got {len(data)}")
-        self.width = width
-        self.height = height
-        self.data = bytes(data)
-
-    def __repr__(self):
-        return f"<Image {self.width}x{self.height}>"
-
-    @classmethod
-    def from_pnm(cls, blob):
-        """Reads the first picture of a binary PPM (P6) or PGM (P5) stream, 8 or 16 bits a sample."""
-        fields = []
-        pos = 0
-        while len(fields) < 4:
-            while pos < len(blob) and blob[pos : pos + 1].isspace():
-                pos += 1
-            if blob[pos : pos + 1] == b"#":
-                end = blob.find(b"\n", pos)
-                pos = len(blob) if end < 0 else end + 1
-                continue
-            start = pos
-            while pos < len(blob) and not blob[pos : pos + 1].isspace() and blob[pos : pos + 1] != b"#":
-                pos += 1
-            if start == pos:
-                raise ValueError("truncated PNM header")
-            fields.append(blob[start:pos])
-        magic, width, height, maxval = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
-        if magic not in (b"P6", b"P5") or not 0 < maxval < 65536:
-            raise ValueError(f"not a binary PPM/PGM picture: {magic!r} maxval {maxval}")
-        pos += 1  # the single blank after maxval
-        channels = 3 if magic == b"P6" else 1
-        wide = maxval > 255
-        size = width * height * channels * (2 if wide else 1)
-        samples = blob[pos : pos + size]
-        if len(samples) != size:
-            raise ValueError(f"PNM data truncated: {len(samples)} of {size} bytes")
-        if wide:
-            samples = bytes(samples[0::2]) if maxval == 65535 else bytes(
-                (((hi << 8) | lo) * 255 + maxval // 2) // maxval for hi, lo in zip(samples[0::2], samples[1::2])
-            )
-        elif maxval != 255:
-            samples = bytes((v * 255 + maxval // 2) // maxval for v in samples)
-        if channels == 1:
-            rgb = bytearray(len(samples) * 3)
-            rgb[0::3] = samples
-            rgb[1::3] = samples
-            rgb[2::3] = samples
-            samples = rgb
-        return cls(width, height, samples)
-
-    def to_ppm(self):
-        return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.data
-
-    def save(self, path):
-        """Writes the picture; the file name's ending picks the format (PPM directly, others by convert)."""
-        if path.lower().endswith(".ppm"):
-            with open(path, "wb") as out:
-                out.write(self.to_ppm())
-            return
-        subprocess.run(["convert", "ppm:-", path], input=self.to_ppm(), check=True, timeout=COMMAND_TIMEOUT,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-    def pixel(self, x, y):
-        """The (r, g, b) colour at (x, y); IndexError outside the picture."""
-        if not (0 <= x < self.width and 0 <= y < self.height):
-            raise IndexError(f"pixel ({x}, {y}) outside {self.width}x{self.height} picture")
-        i = (y * self.width + x) * 3
-        return (self.data[i], self.data[i + 1], self.data[i + 2])
-
-    def crop(self, x, y=None, width=None, height=None):
-        """The part at (x, y, width, height) or at a Rect; it must lie inside the picture."""
-        if y is None:
-            x, y, width, height = x
-        if x < 0 or y < 0 or width < 0 or height < 0 or x + width > self.width or y + height > self.height:
-            raise IndexError(f"crop ({x}, {y}, {width}, {height}) outside {self.width}x{self.height} picture")
-        stride = self.width * 3
-        rows = [self.data[(y + r) * stride + x * 3 : (y + r) * stride + (x + width) * 3] for r in range(height)]
-        return Image(width, height, b"".join(rows))
-
-    def _packed(self):
-        """The pixels as 32-bit numbers, one per pixel, for fast counting and matching."""
-        rgbx = bytearray(self.width * self.height * 4)
-        rgbx[0::4] = self.data[0::3]
-        rgbx[1::4] = self.data[1::3]
-        rgbx[2::4] = self.data[2::3]
-        return memoryview(rgbx).cast("I")
-
-    @staticmethod
-    def _unpack(value):
-        raw = value.to_bytes(4, sys.byteorder)
-        return (raw[0], raw[1], raw[2])
-
-    def colors(self):
-        """A Counter of how many pixels have each (r, g, b) colour."""
-        packed = collections.Counter(self._packed())
-        return collections.Counter({self._unpack(value): n for value, n in packed.items()})
-
-    def count(self, predicate):
-        """How many pixels satisfy predicate((r, g, b)); predicate runs once per distinct colour."""
-        packed = collections.Counter(self._packed())
-        return sum(n for value, n in packed.items() if predicate(self._unpack(value)))
-
-    def bounding_box(self, predicate):
-        """The smallest Rect holding every pixel that satisfies predicate((r, g, b)), or None."""
-        packed = self._packed()
-        wanted = {value for value in set(packed) if predicate(self._unpack(value))}
-        if not wanted:
-            return None
-        left, top, right, bottom = self.width, None, -1, -1
-        for y in range(self.height):
-            row = packed[y * self.width : (y + 1) * self.width]
-            if wanted.isdisjoint(row):
-                continue
-            xs = [x for x, value in enumerate(row) if value in wanted]
-            top = y if top is None else top
-            bottom = y
-            left = min(left, xs[0])
-            right = max(right, xs[-1])
-        return Rect(left, top, right - left + 1, bottom - top + 1)
-
-
-def load_image(path):
-    """Decodes any picture file ImageMagick reads (JPEG, PNG, BMP...) into an Image."""
-    result = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, timeout=COMMAND_TIMEOUT)
-    if result.returncode != 0:
-        raise RuntimeError(f"convert could not read {path}: {result.stderr.decode(errors='replace').strip()}")
-    return Image.from_pnm(result.stdout)
-
-
-# ---------------------------------------------------------------------------------------------------
-# The backdrop's gradient; must match gradientColor() in backdrop/backdrop.cpp.
-
-
-def gradient_color(x, y):
-    """The colour the gradient backdrop shows at screen position (x, y)."""
-    return (x & 255, y & 255, 64 + ((x >> 8) & 3) * 48 + ((y >> 8) & 3) * 12)
-
-
-def gradient_position(color):
-    """The screen position, modulo 1024 on each axis, whose gradient colour is nearest to color.
-
-    Tolerates the small colour errors of JPEG: blue only picks the 256-pixel tile.
-    """
-    r, g, b = color
-    best = min(((tx, ty) for tx in range(4) for ty in range(4)), key=lambda t: abs(64 + t[0] * 48 + t[1] * 12 - b))
-    return (best[0] * 256 + r, best[1] * 256 + g)
+PROGRAM_NAME = "Zentrolux"  # the build's program file, and the title of its window
+LIBRARY_NAME = "libZentrolux.so"  # the JPEG writer it loads from its own folder
 
 
 # ---------------------------------------------------------------------------------------------------
@@ -300,7 +94,7 @@ class Process:
         with self._cond:
             return len(self._lines)
 
-    def wait_line(self, pattern, timeout=10.0, start=0):
+    def wait_line(self, pattern, timeout=EVENT_TIMEOUT, start=0):
         """Waits for a stdout line (from index start on) that matches the regex pattern; returns the match."""
         regex = re.compile(pattern)
         deadline = time.monotonic() + timeout
@@ -333,7 +127,13 @@ class Process:
     def alive(self):
         return self.proc.poll() is None
 
-    def wait_exit(self, timeout=10.0):
+    def state(self):
+        """How the process is, for a failure message: running or its exit code, and its last words."""
+        code = self.proc.poll()
+        said = " ".join(self.stderr_text().split())[-600:]
+        return f"{self.name} (pid {self.pid}) {'running' if code is None else f'exited with {code}'}; stderr: {said!r}"
+
+    def wait_exit(self, timeout=EVENT_TIMEOUT):
         """Waits for the process to end and returns its exit code."""
         try:
             return self.proc.wait(timeout)
@@ -363,45 +163,6 @@ class Process:
         self.proc.wait()
         if self._reader:
             self._reader.join(2.0)
-
-
-# ---------------------------------------------------------------------------------------------------
-# Window manager messages (no command-line tool here sends them)
-
-
-class _XClientMessageEvent(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-
-class _XEvent(ctypes.Union):
-    _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
-
-
-_CLIENT_MESSAGE = 33
-_SUBSTRUCTURE_NOTIFY_REDIRECT = (1 << 19) | (1 << 20)
-_SOURCE_PAGER = 2  # window managers obey requests from pagers without focus-stealing checks
-_xlib = None
-
-
-def _load_xlib():
-    global _xlib
-    if _xlib is None:
-        lib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        lib.XOpenDisplay.restype = ctypes.c_void_p
-        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        lib.XInternAtom.restype = ctypes.c_ulong
-        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        lib.XDefaultRootWindow.restype = ctypes.c_ulong
-        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        lib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                   ctypes.POINTER(_XEvent)]
-        lib.XFlush.argtypes = [ctypes.c_void_p]
-        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        _xlib = lib
-    return _xlib
 
 
 # ---------------------------------------------------------------------------------------------------
@@ -475,6 +236,9 @@ _DROPPED_NAMES = {"DISPLAY", "XAUTHORITY", "SESSION_MANAGER", "DESKTOP_SESSION",
                   "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "NO_AT_BRIDGE"}
 
 
+_SOURCE_PAGER = 2  # window managers obey requests from pagers without focus-stealing checks
+
+
 class XDisplayClient:
     """What the tests do on an X display through xdotool, xprop, xwininfo and libX11: find windows, read
     their geometry and state, ask the window manager, send input. Subclasses provide the display (display,
@@ -484,13 +248,19 @@ class XDisplayClient:
     env = None
     width = SCREEN_WIDTH
     height = SCREEN_HEIGHT
+    dpi = SCREEN_DPI  # what the program's logical dots per inch follow
     _xdisplay = None
+    _clipboard = None
 
     def __enter__(self):
         return self.start()
 
     def __exit__(self, *exc):
         self.stop()
+
+    def describe(self):
+        """What a failure message should tell of the display's own processes."""
+        return f"display {self.display}"
 
     def command(self, cmd, cwd=None):
         """The argv that runs cmd for this display (subclasses wrap it, e.g. into another user or namespace)."""
@@ -528,7 +298,7 @@ class XDisplayClient:
             wids = [wid for wid in wids if self.window_name(wid) == name]
         return wids
 
-    def wait_windows(self, name=None, pid=None, timeout=10.0, managed=True):
+    def wait_windows(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
         """Waits until at least one window matches (see find_windows) and returns all that do.
 
         managed: also wait until the window manager has framed them (_NET_FRAME_EXTENTS is set).
@@ -541,7 +311,7 @@ class XDisplayClient:
 
         return wait_until(found, timeout, message=f"no visible window named {name!r} (pid {pid})")
 
-    def wait_window(self, name=None, pid=None, timeout=10.0, managed=True):
+    def wait_window(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
         """Waits until exactly one window matches and returns its id."""
         def single():
             wids = self.find_windows(name, pid)
@@ -549,10 +319,14 @@ class XDisplayClient:
                 return None
             return wids[0]
 
-        try:
-            return wait_until(single, timeout, message=f"no single managed window named {name!r} (pid {pid})")
-        except AssertionError as error:
-            raise AssertionError(f"{error}; now matching: {self.find_windows(name, pid)}") from None
+        def now():
+            wids = self.find_windows(name, pid)
+            hidden = set(self.find_windows(name, pid, onlyvisible=False)) - set(wids)
+            frames = {wid: self.frame_extents(wid) for wid in wids}
+            return (f"no single managed window named {name!r} (pid {pid}); visible now: {frames} "
+                    f"(id: frame extents), hidden: {sorted(hidden)}; {self.describe()}")
+
+        return wait_until(single, timeout, message=now)
 
     def window_exists(self, wid):
         return self.run(["xwininfo", "-id", str(wid)], check=False).returncode == 0
@@ -628,7 +402,7 @@ class XDisplayClient:
 
     # -- window manager requests ------------------------------------------------------------------
 
-    def activate(self, wid, timeout=5.0):
+    def activate(self, wid, timeout=EVENT_TIMEOUT):
         """Asks the window manager to activate (focus and raise) the window and waits until it is active."""
         self.run(["xdotool", "windowactivate", str(wid)], check=False)
         wait_until(lambda: self.active_window() == wid, timeout, message=f"window {wid} did not become active")
@@ -660,41 +434,54 @@ class XDisplayClient:
         self.set_wm_state(wid, add=states if on else (), remove=() if on else states)
 
     def _open_xdisplay(self):
+        """This process's own libX11 connection to the display, opened on first use."""
         if self._xdisplay is None:
-            xlib = _load_xlib()
-            # Xlib reads the cookie file from this process's environment.
-            saved = os.environ.get("XAUTHORITY")
-            os.environ["XAUTHORITY"] = self.env["XAUTHORITY"]
-            try:
-                self._xdisplay = xlib.XOpenDisplay(self.display.encode())
-            finally:
-                if saved is None:
-                    del os.environ["XAUTHORITY"]
-                else:
-                    os.environ["XAUTHORITY"] = saved
-            if not self._xdisplay:
-                raise RuntimeError(f"cannot open display {self.display}")
+            self._xdisplay = xlib.open_display(self.display, self.env.get("XAUTHORITY"))
         return self._xdisplay
+
+    def _close_xdisplay(self):
+        if self._xdisplay:
+            xlib.lib().XCloseDisplay(self._xdisplay)
+        self._xdisplay = None
+        self._atoms = {}
+        self._clipboard = None
 
     def _atom(self, name):
         if name not in self._atoms:
-            self._atoms[name] = _load_xlib().XInternAtom(self._open_xdisplay(), name.encode(), 0)
+            self._atoms[name] = xlib.lib().XInternAtom(self._open_xdisplay(), name.encode(), 0)
         return self._atoms[name]
 
     def send_wm_message(self, wid, message, data):
         """Sends the window manager a client message about wid: message type name, up to five longs."""
-        xlib = _load_xlib()
+        x = xlib.lib()
         dpy = self._open_xdisplay()
-        event = _XEvent()
-        event.xclient.type = _CLIENT_MESSAGE
+        event = xlib.Event()
+        event.xclient.type = xlib.CLIENT_MESSAGE
         event.xclient.send_event = 1
         event.xclient.window = wid
         event.xclient.message_type = self._atom(message)
         event.xclient.format = 32
         for i, value in enumerate(data[:5]):
             event.xclient.data[i] = value
-        xlib.XSendEvent(dpy, xlib.XDefaultRootWindow(dpy), 0, _SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
-        xlib.XSync(dpy, 0)
+        x.XSendEvent(dpy, x.XDefaultRootWindow(dpy), 0, xlib.SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
+        x.XSync(dpy, 0)
+
+    def selection_owner(self, selection):
+        """The window that owns the selection named selection (e.g. _NET_WM_CM_S0), 0 when none does."""
+        return xlib.lib().XGetSelectionOwner(self._open_xdisplay(), self._atom(selection))
+
+    def clear_clipboard(self):
+        """Takes the clipboard from its owner, so that clipboard_text() waits for a new copy."""
+        self._clipboard_reader().clear()
+
+    def clipboard_text(self, timeout=EVENT_TIMEOUT):
+        """Waits until another client owns the clipboard and gives its text; returns the text."""
+        return wait_until(lambda: self._clipboard_reader().read(timeout), timeout, message="text on the clipboard")
+
+    def _clipboard_reader(self):
+        if self._clipboard is None:
+            self._clipboard = xlib.Clipboard(self._open_xdisplay())
+        return self._clipboard
 
     # -- input ------------------------------------------------------------------------------------
 
@@ -791,9 +578,7 @@ class XSession(XDisplayClient):
 
     def stop(self):
         """Ends every process this session started, then the display, and removes the session folder."""
-        if self._xdisplay:
-            _load_xlib().XCloseDisplay(self._xdisplay)
-            self._xdisplay = None
+        self._close_xdisplay()
         for process in reversed(self._processes):
             process.terminate()
         self._processes.clear()
@@ -866,7 +651,7 @@ class XSession(XDisplayClient):
             finally:
                 os.close(write_end)
             try:
-                answer = _read_line(read_end, XVFB_START_TIMEOUT)
+                answer = _read_line(read_end, START_TIMEOUT)
             finally:
                 os.close(read_end)
             if answer.strip() == str(number).encode():
@@ -879,7 +664,7 @@ class XSession(XDisplayClient):
             number += 1
         else:
             raise RuntimeError("could not start Xvfb:\n" + "\n".join(failures[-3:]))
-        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, XVFB_START_TIMEOUT,
+        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, START_TIMEOUT,
                    message=f"display {self.display} does not answer")
 
     def _set_monitors(self):
@@ -910,7 +695,7 @@ class XSession(XDisplayClient):
             self._wm = self._new_process(["openbox", "--sm-disable", "--config-file", config], "openbox",
                                          log_name=log_name)
             try:
-                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), WM_START_TIMEOUT,
+                wait_until(lambda: self._wm.proc.poll() is not None or self._wm_check_window(), START_TIMEOUT,
                            message="openbox did not come up")
                 if self._wm.proc.poll() is None:
                     return
@@ -921,6 +706,9 @@ class XSession(XDisplayClient):
             self._wm = None
             if attempt == 2:
                 raise RuntimeError(f"openbox did not start on {self.display}; its log:\n{log}")
+
+    def describe(self):
+        return f"display {self.display}, window manager " + (self._wm.state() if self._wm else "none")
 
     @contextlib.contextmanager
     def window_manager_paused(self):
@@ -977,6 +765,7 @@ class XSession(XDisplayClient):
         if result.returncode != 0:
             raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace').strip()}")
         return Image.from_pnm(result.stdout)
+
 
 def reported_clicks(lines, origin=(0, 0)):
     """[(button, x, y)] of the "click BUTTON X Y" lines a test window prints, moved by origin."""
@@ -1065,7 +854,7 @@ class Backdrop:
         self.process = None
         self.wid = None
 
-    def start(self, timeout=10.0):
+    def start(self, timeout=START_TIMEOUT):
         """Starts the window and waits until it is framed and its picture shows on the screen."""
         r = self.requested
         cmd = [self.executable, "--geometry", f"{r.width}x{r.height}{r.x:+d}{r.y:+d}", "--pattern", self.pattern,
@@ -1075,7 +864,10 @@ class Backdrop:
         if self.above:
             cmd.append("--above")
         self.process = self.session.spawn(cmd, name="backdrop")
-        self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)
+        try:
+            self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)
+        except AssertionError as error:
+            raise AssertionError(f"{error}; {self.process.state()}") from None
         wait_until(self._painted, timeout, message=f"backdrop {self.title!r} not painted")
         return self
 
@@ -1114,7 +906,7 @@ class Backdrop:
         """The key presses it received, as Qt names them ("Space", "Shift+Left", "+")."""
         return [line[4:] for line in self.process.lines(since) if line.startswith("key ")]
 
-    def wait_click(self, x, y, button=1, timeout=5.0, since=0):
+    def wait_click(self, x, y, button=1, timeout=EVENT_TIMEOUT, since=0):
         match = self.process.wait_line(rf"^click {button} {x} {y}$", timeout, since)
         return match.group(0)
 
@@ -1137,16 +929,19 @@ class ProgramHandle:
     def path(self, *parts):
         return os.path.join(self.folder, *parts)
 
-    def wait_window(self, title=None, timeout=15.0, managed=True):
+    def wait_window(self, title=None, timeout=START_TIMEOUT, managed=True):
         """Waits for this process's single visible window titled title (default: the program name)."""
-        self.wid = self.session.wait_window(self.name if title is None else title, pid=self.process.pid,
-                                            timeout=timeout, managed=managed)
+        try:
+            self.wid = self.session.wait_window(self.name if title is None else title, pid=self.process.pid,
+                                                timeout=timeout, managed=managed)
+        except AssertionError as error:
+            raise AssertionError(f"{error}; {self.process.state()}") from None
         return self.wid
 
-    def wait_exit(self, timeout=10.0):
+    def wait_exit(self, timeout=EVENT_TIMEOUT):
         return self.process.wait_exit(timeout)
 
-    def close(self, timeout=10.0):
+    def close(self, timeout=EVENT_TIMEOUT):
         """Closes the window as its close button would and returns the exit code."""
         self.session.close_window(self.wid or self.wait_window())
         return self.wait_exit(timeout)
@@ -1155,6 +950,43 @@ class ProgramHandle:
         """Sorted file names in the program's Images folder."""
         folder = self.path("Images")
         return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+    def wait_picture(self, name, timeout=EVENT_TIMEOUT):
+        """Waits until Images/name is written whole and returns the picture."""
+        return wait_picture(self.path("Images", name), timeout)
+
+
+def wait_picture(path, timeout=EVENT_TIMEOUT):
+    """Waits until the picture file at path exists and decodes, and returns it."""
+    def decoded():
+        if not os.path.isfile(path):
+            return None
+        try:
+            return load_image(path)
+        except (RuntimeError, ValueError):  # still being written
+            return None
+
+    return wait_until(decoded, timeout, interval=0.1, message=f"no whole picture at {path}")
+
+
+def copy_program(bin_dir, folder, name=PROGRAM_NAME, files=None):
+    """Fills folder with the program of bin_dir as name, its library and an empty Images folder.
+
+    files: {relative path: str or bytes} written into the folder as well (a settings file, say).
+    """
+    source = os.path.join(bin_dir, PROGRAM_NAME)
+    if not os.path.isfile(source):
+        raise AssertionError(f"program not built: {source}")
+    shutil.copy2(source, os.path.join(folder, name))
+    library = os.path.join(bin_dir, LIBRARY_NAME)
+    if os.path.isfile(library):
+        shutil.copy2(library, os.path.join(folder, LIBRARY_NAME))
+    os.mkdir(os.path.join(folder, "Images"))
+    for relative, content in (files or {}).items():
+        target = os.path.join(folder, relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as out:
+            out.write(content.encode() if isinstance(content, str) else content)
 
 
 class E2ETestCase(unittest.TestCase):
@@ -1169,8 +1001,8 @@ class E2ETestCase(unittest.TestCase):
     dpi = SCREEN_DPI
     x_resources = None  # see XSession: resources, monitors
     monitors = None
-    program_name = "Zentrolux"
-    library_name = "libZentrolux.so"
+    program_name = PROGRAM_NAME
+    library_name = LIBRARY_NAME
     bin_dir = None  # taken from ZX_BIN_DIR unless a subclass sets it
 
     @classmethod
@@ -1213,22 +1045,9 @@ class E2ETestCase(unittest.TestCase):
 
         files: {relative path: str or bytes} written into the folder as well (a settings file, say).
         """
-        name = name or self.program_name
-        source = os.path.join(self.bin_dir, self.program_name)
-        if not os.path.isfile(source):
-            self.fail(f"program not built: {source}")
         folder = self.new_program_folder()
         self._folders.append(folder)
-        shutil.copy2(source, os.path.join(folder, name))
-        library = os.path.join(self.bin_dir, self.library_name)
-        if os.path.isfile(library):
-            shutil.copy2(library, os.path.join(folder, self.library_name))
-        os.mkdir(os.path.join(folder, "Images"))
-        for relative, content in (files or {}).items():
-            target = os.path.join(folder, relative)
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            with open(target, "wb") as out:
-                out.write(content.encode() if isinstance(content, str) else content)
+        copy_program(self.bin_dir, folder, name or self.program_name, files)
         return folder
 
     def new_program_folder(self):
@@ -1250,16 +1069,16 @@ class E2ETestCase(unittest.TestCase):
         self._spawned.append(backdrop.process)
         return backdrop
 
-    def wait_until(self, predicate, timeout, interval=0.05, message="condition not met"):
-        return wait_until(predicate, timeout, interval, message)
+    def wait_until(self, predicate, timeout=EVENT_TIMEOUT, *, message, interval=0.05):
+        return wait_until(predicate, timeout, message=message, interval=interval)
 
     def outer(self, wid):
         return self.session.outer_geometry(wid)
 
     def wait_outer(self, wid, expected, what):
         """Waits until the window's outer frame is expected (a Rect); returns it."""
-        self.wait_until(lambda: self.outer(wid) == expected, 5,
-                        message=f"{what}: outer frame not {expected}, now {self.outer(wid)}")
+        self.wait_until(lambda: self.outer(wid) == expected,
+                        message=lambda: f"{what}: outer frame not {expected}, now {self.outer(wid)}")
         return expected
 
     # -- cleanup ----------------------------------------------------------------------------------

@@ -1,0 +1,706 @@
+"""End-to-end harness for headless Wayland desktops: sway, gnome-shell and kwin_wayland with Xwayland.
+
+Standard library only; the session's own helpers (wlagent.py) run with the system's python3 and
+python3-gi. Each session runs as an ordinary user (SESSION_USER) in a private mount and network
+namespace: its /tmp (Xwayland's sockets and lock files, the sway portal's picture) is a folder of the
+session, and Xwayland's abstract sockets are its own, so sessions and the Xvfb tests run side by side.
+Paths under the session folder are the same inside and outside the namespace.
+
+    with SwaySession() as session:
+        color = session.start_color_window((40, 110, 60))
+        program = session.spawn(["/path/Zentrolux"])       # X11 client on the session's Xwayland
+        wid = session.wait_window("Zentrolux", pid=program.pid)
+        shot = session.screenshot()                           # what the compositor shows
+        session.click(*color.rect.center)                     # reaches native and X11 windows alike
+
+Commands (xdotool, xwininfo, grim, gdbus...) run as the session user inside the namespaces
+(command()); XDisplayClient's window and key helpers work on Xwayland unchanged.
+"""
+
+import ctypes
+import os
+import pwd
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+from . import display, xlib
+from .display import SCREEN_HEIGHT, SCREEN_WIDTH, E2ETestCase, Process, XDisplayClient, reported_clicks
+from .picture import Image, load_image
+from .waiting import COMMAND_TIMEOUT, EVENT_TIMEOUT, START_TIMEOUT, happens_within, wait_until
+
+SESSION_USER = "zxwl"
+HERE = os.path.dirname(os.path.abspath(__file__))
+AGENT = os.path.join(HERE, "wlagent.py")
+SYSTEM_PYTHON = "/usr/bin/python3"  # has python3-gi; the one running the tests may not
+COLOR = (40, 110, 60)  # the native window's colour: nothing else on these screens has it
+KDE_PORTAL = "/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"
+_CLONE_NEWNET = 0x40000000
+
+_SYSTEM_BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=/run/dbus/system_bus_socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>
+  </policy>
+</busconfig>
+"""
+
+# Runs as root in the new namespaces: lo up, the session's folder as /tmp (keeping the session
+# folder's own path reachable inside it), and for gnome-shell an empty /run/dbus and /run/systemd.
+_LEADER = r"""
+set -e
+work="$1"; user="$2"; private_run="$3"
+ip link set lo up
+inner="$work/tmp/$(basename "$work")"
+mkdir -p "$inner" "$work/tmp/.X11-unix"
+chmod 1777 "$work/tmp" "$work/tmp/.X11-unix"
+mount --bind "$work" "$inner"
+mount --rbind "$work/tmp" /tmp
+if [ "$private_run" = 1 ]; then
+    mkdir -p /run/dbus /run/systemd
+    mount -t tmpfs -o mode=0755,uid="$user" tmpfs /run/dbus
+    mount -t tmpfs -o mode=0755 tmpfs /run/systemd
+fi
+echo ready
+exec sleep 2147483647
+"""
+
+
+def session_user():
+    """(uid, gid) of SESSION_USER, created when missing. Skips the test when that is impossible."""
+    if os.geteuid() != 0:
+        raise unittest.SkipTest("Wayland sessions need root (namespaces, a session user)")
+    try:
+        entry = pwd.getpwnam(SESSION_USER)
+    except KeyError:
+        if not shutil.which("useradd"):
+            raise unittest.SkipTest("no useradd to create the session user") from None
+        subprocess.run(["useradd", "--create-home", "--shell", "/bin/sh", SESSION_USER], check=True,
+                       capture_output=True, timeout=COMMAND_TIMEOUT)
+        entry = pwd.getpwnam(SESSION_USER)
+    return entry.pw_uid, entry.pw_gid
+
+
+def _missing(tools):
+    return [tool for tool in tools if not (shutil.which(tool) or os.path.exists(tool))]
+
+
+class ColorWindow:
+    """A native Wayland window of one colour (GTK through python3-gi), maximized, that reports presses.
+
+    rect: where its colour shows on the screen (found from the compositor's picture); clicks() are in
+    screen coordinates.
+    """
+
+    def __init__(self, session, color=COLOR):
+        self.session = session
+        self.color = tuple(color)
+        self.process = None
+        self.rect = None
+
+    def start(self, timeout=START_TIMEOUT):
+        hex_color = "%02x%02x%02x" % self.color
+        self.process = self.session.spawn([SYSTEM_PYTHON, self.session.agent_path, "color", hex_color],
+                                          env={"GDK_BACKEND": "wayland"}, name="color-window")
+        self.process.wait_line(r"^size \d+ \d+$", timeout)
+
+        def shown():
+            self.session.settle()
+            box = self.session.screenshot().bounding_box(lambda c: c == self.color)
+            # Maximized: at least the screen's width and most of its height.
+            return box if box and box.width >= self.session.width and box.height > self.session.height * 3 // 4 \
+                else None
+
+        self.rect = wait_until(shown, timeout, interval=0.2, message="the native window did not cover the screen")
+        return self
+
+    @property
+    def origin(self):
+        return self.rect.x, self.rect.y
+
+    def mark(self):
+        return self.process.mark()
+
+    def clicks(self, since=0):
+        """[(button, x, y)] of the presses it received, in screen coordinates."""
+        return reported_clicks(self.process.lines(since), self.origin)
+
+    def wait_click(self, x, y, button=1, timeout=EVENT_TIMEOUT, since=0):
+        return wait_until(lambda: (button, x, y) in self.clicks(since), timeout,
+                          message=f"the native window got no click at ({x}, {y}); it got {self.clicks(since)}")
+
+    def raise_(self, x, y):
+        """Brings it to the front as a user would: a click on it at screen (x, y) (sway: focus it)."""
+        self.session.raise_native(self, x, y)
+
+
+class WaylandSession(XDisplayClient):
+    """One headless compositor with Xwayland, a session bus, pipewire and the desktop portal.
+
+    Subclasses name the desktop and start its compositor. After start(): env is what an X11 client of
+    this session gets (DISPLAY, XAUTHORITY, WAYLAND_DISPLAY, XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP,
+    DBUS_SESSION_BUS_ADDRESS, HOME...; no QT_QPA_PLATFORM), display is Xwayland's display in it.
+    """
+
+    desktop = None  # XDG_CURRENT_DESKTOP
+    agent_desktop = None  # wlagent.py's name for the input route
+    wayland_display = "wayland-zx"
+    frames_x11_windows = True  # whether the compositor sets _NET_FRAME_EXTENTS on X11 windows
+    pointer_settle = 0.05  # seconds from a pointer move to the next press
+    tools = ["dbus-daemon", "dbus-update-activation-environment", "gdbus", "unshare", "nsenter", "setpriv", "ip",
+             "xdotool", "xwininfo", "xprop", "xdpyinfo", "xhost", "convert", "Xwayland", "pipewire", "wireplumber",
+             SYSTEM_PYTHON]
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+        self.width = width
+        self.height = height
+        self.workdir = None
+        self.env = None
+        self.display = None
+        self.start_seconds = None
+        self._uid = self._gid = None
+        self._leader = None
+        self._services = []
+        self._processes = []
+        self._counter = 0
+        self._agent = None
+        self._xdisplay = None
+        self._atoms = {}
+
+    # -- start and stop ---------------------------------------------------------------------------
+
+    def start(self):
+        missing = _missing(self.tools)
+        if missing:
+            raise unittest.SkipTest(f"{type(self).__name__} needs {', '.join(missing)}")
+        self._uid, self._gid = session_user()
+        started = time.monotonic()
+        self.workdir = tempfile.mkdtemp(prefix="zxwl-")
+        display._live_sessions.add(self)
+        try:
+            self._prepare()
+            self._start_namespace()
+            self._start_bus()
+            self._start_desktop()
+            self.run(["xhost", "+si:localuser:root"])  # the harness's own libX11 connection (close_window...)
+            self.run(["dbus-update-activation-environment", *self._activation_names()])
+            self._start_agent()
+        except BaseException:
+            self.stop()
+            raise
+        self.start_seconds = time.monotonic() - started
+        return self
+
+    def stop(self):
+        """Ends every process of the session (all that live in its namespaces) and removes its folder."""
+        self._close_xdisplay()
+        for process in reversed(self._processes + self._services):
+            process.terminate(grace=2.0)
+        self._processes.clear()
+        self._services.clear()
+        if self._leader:
+            self._end_namespace_processes()
+            self._leader.terminate()
+            self._leader = None
+        if self.workdir:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+            self.workdir = None
+        display._live_sessions.discard(self)
+
+    def _end_namespace_processes(self):
+        """Services started by D-Bus activation are nobody's child here: end whatever runs in the namespace."""
+        try:
+            ours = os.readlink(f"/proc/{self._leader.pid}/ns/net")
+        except OSError:
+            return
+
+        def members():
+            pids = []
+            for entry in os.listdir("/proc"):
+                if not entry.isdigit() or int(entry) == self._leader.pid:
+                    continue
+                try:
+                    if os.readlink(f"/proc/{entry}/ns/net") == ours:
+                        pids.append(int(entry))
+                except OSError:
+                    continue
+            return pids
+
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            for pid in members():
+                try:
+                    os.kill(pid, sig)
+                except OSError:
+                    continue
+            # What outlives SIGTERM for this long gets SIGKILL.
+            if happens_within(lambda: not members(), 5.0, interval=0.1):
+                return
+
+    def _prepare(self):
+        w = self.workdir
+        home = self.path("home")
+        for folder in ("home/.config", "home/.cache", "home/.local/share", "home/.local/state", "home/Pictures",
+                       "run", "tmp", "logs", "cwd", "bin"):
+            os.makedirs(self.path(folder), exist_ok=True)
+        os.chmod(w, 0o755)
+        os.chmod(self.path("run"), 0o700)
+        shutil.copy(AGENT, self.path("wlagent.py"))
+        self.agent_path = self.path("wlagent.py")
+        for root, dirs, files in os.walk(w):
+            for name in dirs + files:
+                os.chown(os.path.join(root, name), self._uid, self._gid)
+        os.chown(w, self._uid, self._gid)
+        os.chown(self.path("tmp"), 0, 0)
+        os.chmod(self.path("tmp"), 0o1777)
+        user = pwd.getpwuid(self._uid).pw_name
+        self.env = {
+            "HOME": home,
+            "USER": user,
+            "LOGNAME": user,
+            "PATH": "/usr/local/bin:/usr/bin:/bin:/usr/games",
+            "LANG": "C.UTF-8",
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
+            "XDG_RUNTIME_DIR": self.path("run"),
+            "XDG_SESSION_TYPE": "wayland",
+            "XDG_CURRENT_DESKTOP": self.desktop,
+            "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.path('run', 'bus')}",
+            "WAYLAND_DISPLAY": self.wayland_display,
+            "NO_AT_BRIDGE": "1",
+        }
+
+    def path(self, *parts):
+        return os.path.join(self.workdir, *parts)
+
+    def _start_namespace(self):
+        private_run = "1" if getattr(self, "needs_system_bus", False) else "0"
+        argv = ["unshare", "--mount", "--net", "--propagation", "private", "--", "/bin/sh", "-c", _LEADER, "leader",
+                self.workdir, str(self._uid), private_run]
+        self._leader = Process(argv, {"PATH": os.environ.get("PATH", "/usr/sbin:/usr/bin:/sbin:/bin")}, "/",
+                               self.path("logs", "00-namespace.stderr"), "namespace")
+        self._leader.wait_line("^ready$", START_TIMEOUT)
+
+    def _start_bus(self):
+        self.service(["dbus-daemon", "--session", f"--address={self.env['DBUS_SESSION_BUS_ADDRESS']}", "--nofork",
+                      "--print-address"], "session-bus", ready=lambda p: p.wait_line("^unix:", START_TIMEOUT))
+
+    def _start_desktop(self):
+        raise NotImplementedError
+
+    def _activation_names(self):
+        return ["WAYLAND_DISPLAY", "DISPLAY", "XAUTHORITY", "XDG_CURRENT_DESKTOP", "XDG_SESSION_TYPE",
+                "XDG_RUNTIME_DIR", "HOME", "PATH"]
+
+    def _start_agent(self):
+        self._agent = self.service([SYSTEM_PYTHON, self.agent_path, "input", self.agent_desktop, str(self.width),
+                                    str(self.height)], "agent", stdin_pipe=True,
+                                   ready=lambda p: p.wait_line("^ready$", START_TIMEOUT))
+
+    def _start_pipewire(self):
+        self.service(["pipewire"], "pipewire",
+                     ready=lambda p: wait_until(lambda: os.path.exists(self.path("run", "pipewire-0")), START_TIMEOUT,
+                                                message="no pipewire socket"))
+        self.service(["wireplumber"], "wireplumber")
+
+    def _wait_bus_name(self, name):
+        # NameHasOwner, unlike a call to the name, starts no second copy through D-Bus activation.
+        def owned():
+            out = self.run(["gdbus", "call", "--session", "-d", "org.freedesktop.DBus", "-o", "/org/freedesktop/DBus",
+                            "-m", "org.freedesktop.DBus.NameHasOwner", name], check=False).stdout
+            return "true" in out
+
+        wait_until(owned, START_TIMEOUT, message=f"{name} is not on the session bus")
+
+    def settle(self):
+        """Called while waiting for the screen to show something; desktops that start in a mode undo it."""
+
+    # -- processes --------------------------------------------------------------------------------
+
+    def command(self, cmd, cwd=None):
+        """cmd as the session user, inside the session's namespaces (in cwd, default the session's cwd)."""
+        return ["nsenter", f"--target={self._leader.pid}", "--mount", "--net", f"--wd={cwd or self.path('cwd')}",
+                "--", "setpriv", f"--reuid={self._uid}", f"--regid={self._gid}", "--init-groups",
+                "--pdeathsig=TERM", "--", *cmd]
+
+    def _new_process(self, argv, name, cwd=None, env=None, stdin_pipe=False):
+        self._counter += 1
+        unique = f"{self._counter:02d}-{name}"
+        full_env = dict(self.env)
+        full_env.update(env or {})
+        return Process(self.command(argv, cwd), full_env, "/", self.path("logs", f"{unique}.stderr"), unique,
+                       stdin_pipe=stdin_pipe)
+
+    def service(self, argv, name, env=None, ready=None, stdin_pipe=False):
+        """Starts a part of the session (ended after the test's processes on stop())."""
+        process = self._new_process(argv, name, env=env, stdin_pipe=stdin_pipe)
+        self._services.append(process)
+        if ready:
+            try:
+                ready(process)
+            except AssertionError as error:
+                raise RuntimeError(f"{name} did not start: {error}\n{process.stderr_text()[-2000:]}") from None
+        return process
+
+    def spawn(self, cmd, cwd=None, env=None, name=None):
+        """Starts cmd as the session user with the session environment (plus env); returns its Process."""
+        process = self._new_process(cmd, name or os.path.basename(cmd[0]), cwd, env)
+        self._processes.append(process)
+        return process
+
+    def forget(self, process):
+        process.terminate()
+        if process in self._processes:
+            self._processes.remove(process)
+
+    def give(self, path):
+        """Hands a file or folder tree to the session user."""
+        os.chown(path, self._uid, self._gid)
+        for root, dirs, files in os.walk(path):
+            for name in dirs + files:
+                os.chown(os.path.join(root, name), self._uid, self._gid)
+
+    def make_folder(self, prefix):
+        """A new empty folder of the session, owned by its user, reachable at the same path in the namespace."""
+        os.makedirs(self.path("files"), exist_ok=True)
+        folder = tempfile.mkdtemp(prefix=prefix, dir=self.path("files"))
+        self.give(self.path("files"))
+        return folder
+
+    def agent(self, line, timeout=EVENT_TIMEOUT):
+        """Sends a command to the session's input agent and returns its answer (without "ok")."""
+        mark = self._agent.mark()
+        self._agent.send(line)
+        answer = self._agent.wait_line(r"^(ok|error)\b", timeout, mark).string
+        if answer.startswith("error"):
+            raise RuntimeError(f"agent: {line}: {answer}")
+        return answer[3:]
+
+    # -- X11 through Xwayland ---------------------------------------------------------------------
+
+    def _open_xdisplay(self):
+        # Xwayland listens on an abstract socket of the session's network namespace: this thread
+        # steps into it just to connect.
+        if self._xdisplay is None:
+            libc = ctypes.CDLL(None, use_errno=True)
+            own = os.open(f"/proc/self/task/{threading.get_native_id()}/ns/net", os.O_RDONLY)
+            theirs = os.open(f"/proc/{self._leader.pid}/ns/net", os.O_RDONLY)
+            try:
+                if libc.setns(theirs, _CLONE_NEWNET) != 0:
+                    raise OSError(ctypes.get_errno(), "setns into the session's network namespace")
+                self._xdisplay = xlib.open_display(self.display, self.env.get("XAUTHORITY"))
+            finally:
+                libc.setns(own, _CLONE_NEWNET)
+                os.close(own)
+                os.close(theirs)
+        return self._xdisplay
+
+    def wait_window(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
+        return super().wait_window(name, pid, timeout, managed and self.frames_x11_windows)
+
+    def wait_windows(self, name=None, pid=None, timeout=START_TIMEOUT, managed=True):
+        return super().wait_windows(name, pid, timeout, managed and self.frames_x11_windows)
+
+    def _wait_xwayland(self, display):
+        self.env["DISPLAY"] = display
+        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, START_TIMEOUT,
+                   message=f"Xwayland {display} does not answer")
+        self.display = display
+
+    def xwayland_root_size(self):
+        out = self.run(["xwininfo", "-root"]).stdout
+        return (int(re.search(r"Width:\s*(\d+)", out).group(1)), int(re.search(r"Height:\s*(\d+)", out).group(1)))
+
+    # -- pictures ---------------------------------------------------------------------------------
+
+    def screenshot(self):
+        """The whole screen as the compositor shows it."""
+        raise NotImplementedError
+
+    def portal_screenshot(self):
+        """One non-interactive call of the desktop portal's Screenshot: (response code, file path or None,
+        seconds). The file is the caller's to delete."""
+        out = self.run([SYSTEM_PYTHON, self.agent_path, "portal"], timeout=90).stdout.split()
+        code, uri, seconds = out[1], out[2], float(out[3])
+        path = self.host_path(uri[len("file://"):]) if uri.startswith("file://") else None
+        return int(code) if code.isdigit() else code, path, seconds
+
+    def host_path(self, path):
+        """Where a path seen inside the session lies outside it (its /tmp is the session folder's tmp)."""
+        if path.startswith("/tmp/") and not path.startswith(self.workdir + "/"):
+            return self.path("tmp", path[len("/tmp/"):])
+        return path
+
+    # -- input ------------------------------------------------------------------------------------
+
+    def move_mouse(self, x, y):
+        self.agent(f"move {x} {y}")
+        time.sleep(self.pointer_settle)  # let the compositor pick the surface under the pointer before a press
+
+    def click(self, x, y, button=1):
+        """Moves the pointer to screen (x, y) and clicks there: reaches native and X11 windows alike."""
+        self.move_mouse(x, y)
+        self.agent(f"press {button}")
+        self.agent(f"release {button}")
+
+    def pointer(self):
+        raise NotImplementedError("the Wayland pointer's position is not readable here")
+
+    def start_color_window(self, color=COLOR):
+        return ColorWindow(self, color).start()
+
+    def raise_native(self, window, x, y):
+        self.click(x, y)
+
+
+class SwaySession(WaylandSession):
+    """sway (wlroots) headless with the pixman renderer, xdg-desktop-portal-wlr.
+
+    float_x11: a rule of sway's configuration floats every X11 window (the program floats by itself; the
+    window tests turn the rule off); native windows stay tiled, so the colour window fills the screen
+    below the floating ones. scale: the output's scale.
+    """
+
+    desktop = "sway"
+    agent_desktop = "sway"
+    wayland_display = "wayland-1"
+    frames_x11_windows = False
+    tools = WaylandSession.tools + ["sway", "swaymsg", "grim",
+                                    "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-wlr"]
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, float_x11=True, scale=1):
+        super().__init__(width, height)
+        self.float_x11 = float_x11
+        self.scale = scale
+
+    def _start_desktop(self):
+        config = self.path("sway.conf")
+        lines = [
+            "xwayland enable",
+            f"output HEADLESS-1 resolution {self.width}x{self.height} position 0 0 scale {self.scale} "
+            "bg #202020 solid_color",
+            "default_border none",
+            "default_floating_border none",
+            "focus_follows_mouse no",
+            "focus_on_window_activation focus",
+        ]
+        if self.float_x11:
+            lines.append('for_window [shell="xwayland"] floating enable')
+        with open(config, "w") as out:
+            out.write("\n".join(lines) + "\n")
+        env = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
+               "WLR_RENDERER": "pixman"}
+        self.service(["sway", "-c", config], "sway", env=env,
+                     ready=lambda p: wait_until(self._sway_socket, START_TIMEOUT, message="no sway socket"))
+        self.env["SWAYSOCK"] = self._sway_socket()
+        # Xwayland's display: ask sway, which sets DISPLAY for what it starts.
+        answer = self.path("run", "display")
+        self.run(["swaymsg", "exec", f"echo $DISPLAY > {answer}.part && mv {answer}.part {answer}"])
+        wait_until(lambda: os.path.exists(answer) and open(answer).read().strip(), START_TIMEOUT,
+                   message="sway did not tell its DISPLAY")
+        self._wait_xwayland(open(answer).read().strip())
+        self._start_pipewire()
+        # In order: the wlr back-end gives up on screen casts without pipewire, and the portal waits
+        # 25 s for a back-end that is starting but not yet on the bus.
+        self.service(["/usr/libexec/xdg-desktop-portal-wlr"], "portal-wlr",
+                     ready=lambda p: self._wait_bus_name("org.freedesktop.impl.portal.desktop.wlr"))
+        self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
+        self._wait_bus_name("org.freedesktop.portal.Desktop")
+
+    def _sway_socket(self):
+        run = self.path("run")
+        sockets = [name for name in os.listdir(run) if name.startswith("sway-ipc.")]
+        return os.path.join(run, sockets[0]) if sockets and os.path.exists(os.path.join(run, "wayland-1")) else None
+
+    def screenshot(self, scale=1):
+        """The compositor's picture through grim, at scale 1 (Xwayland's coordinates) unless told otherwise."""
+        result = self.run(["grim", "-t", "ppm", "-s", str(scale), "-"], text=False)
+        return Image.from_pnm(result.stdout)
+
+    def swaymsg(self, *args):
+        return self.run(["swaymsg", *args]).stdout
+
+    def raise_native(self, window, x, y):
+        self.swaymsg("[app_id=zx-color] focus")
+
+    def close_window(self, wid):
+        # wlroots' window manager ignores _NET_CLOSE_WINDOW; sway's kill is the close request.
+        self.swaymsg(f"[id={wid}] kill")
+
+
+class GnomeSession(WaylandSession):
+    """gnome-shell --headless (mutter 43) with xdg-desktop-portal-gnome.
+
+    stored_permission: store the screenshot permission in advance; without it the portal's first call
+    opens the shell's "Allow Applications to Take Screenshots?" dialog and waits for a person.
+    """
+
+    desktop = "GNOME"
+    agent_desktop = "gnome"
+    needs_system_bus = True
+    pointer_settle = 0.3  # mutter picks the surface under the pointer late: a quick press went to the old one
+    tools = WaylandSession.tools + ["gnome-shell", "gsettings",
+                                    "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-gnome"]
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, stored_permission=True):
+        super().__init__(width, height)
+        self.stored_permission = stored_permission
+        self._overview_left = False
+
+    def _start_desktop(self):
+        with open(self.path("system-bus.conf"), "w") as out:
+            out.write(_SYSTEM_BUS_CONFIG)
+        self.service(["dbus-daemon", f"--config-file={self.path('system-bus.conf')}", "--nofork", "--print-address"],
+                     "system-bus", ready=lambda p: p.wait_line("^unix:", START_TIMEOUT))
+        # Quiet and quick: no banners over the windows under test, no animations to wait for.
+        for schema, key, value in (("org.gnome.desktop.notifications", "show-banners", "false"),
+                                   ("org.gnome.desktop.interface", "enable-animations", "false"),
+                                   ("org.gnome.desktop.session", "idle-delay", "uint32 0"),
+                                   ("org.gnome.desktop.screensaver", "lock-enabled", "false")):
+            self.run(["gsettings", "set", schema, key, value])
+        self._start_pipewire()
+        self.service(["gnome-shell", "--headless", "--wayland", "--virtual-monitor", f"{self.width}x{self.height}",
+                      "--wayland-display", self.wayland_display], "gnome-shell",
+                     ready=lambda p: wait_until(self._shell_ready, START_TIMEOUT, interval=0.1,
+                                                message="gnome-shell did not come up"))
+        auth = [name for name in os.listdir(self.path("run")) if name.startswith(".mutter-Xwaylandauth.")]
+        self.env["XAUTHORITY"] = self.path("run", auth[0])
+        self._wait_xwayland(":0")
+        if self.stored_permission:
+            self.run(["gdbus", "call", "--session", "-d", "org.freedesktop.impl.portal.PermissionStore",
+                      "-o", "/org/freedesktop/impl/portal/PermissionStore",
+                      "-m", "org.freedesktop.impl.portal.PermissionStore.SetPermission",
+                      "screenshot", "true", "screenshot", "", "['yes']"])
+
+    def _shell_ready(self):
+        if not os.path.exists(self.path("tmp", ".X11-unix", "X0")):
+            return False
+        if not any(name.startswith(".mutter-Xwaylandauth.") for name in os.listdir(self.path("run"))):
+            return False
+        probe = self.run(["gdbus", "introspect", "--session", "-d", "org.gnome.Shell.Screenshot",
+                          "-o", "/org/gnome/Shell/Screenshot"], check=False)
+        return probe.returncode == 0
+
+    def _start_agent(self):
+        super()._start_agent()
+        self.settle()
+
+    def settle(self):
+        # The shell starts in the overview; Escape leaves it (once is enough, more toggles nothing).
+        if not self._overview_left:
+            self.key_native(0xFF1B)
+            self._overview_left = True
+
+    def key_native(self, keysym):
+        """A key press and release through mutter's remote desktop (reaches the shell and native windows)."""
+        self.agent(f"key {keysym:#x} down")
+        self.agent(f"key {keysym:#x} up")
+
+    def screenshot(self):
+        """org.gnome.Shell.Screenshot of the whole screen (no pointer)."""
+        path = self.path("files", f"shell-{time.monotonic_ns()}.png")
+        os.makedirs(self.path("files"), exist_ok=True)
+        self.give(self.path("files"))
+        self.agent(f"screenshot {path}")
+        try:
+            return load_image(path)
+        finally:
+            os.remove(path)
+
+
+class KdeSession(WaylandSession):
+    """kwin_wayland --virtual with xdg-desktop-portal-kde (permission checks off for the test tools)."""
+
+    desktop = "KDE"
+    agent_desktop = "kde"
+    frames_x11_windows = True
+    tools = WaylandSession.tools + ["kwin_wayland",
+                                    "/usr/libexec/xdg-desktop-portal", KDE_PORTAL]
+
+    def _start_desktop(self):
+        # The installed binary carries a file capability that cannot be used here: run a plain copy.
+        kwin = self.path("bin", "kwin_wayland")
+        shutil.copy(shutil.which("kwin_wayland"), kwin)
+        self.give(kwin)
+        kde = {"KDE_FULL_SESSION": "true", "KDE_SESSION_VERSION": "5"}
+        self.env.update(kde)
+        env = {"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1", "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS": "1",
+               "QT_QPA_PLATFORM": "wayland"}
+        self._start_pipewire()
+        self.service([kwin, "--virtual", "--xwayland", "--width", str(self.width), "--height", str(self.height),
+                      "--socket", self.wayland_display, "--no-lockscreen"], "kwin", env=env,
+                     ready=lambda p: wait_until(self._kwin_ready, START_TIMEOUT, interval=0.1,
+                                                message="kwin_wayland did not come up"))
+        self._wait_xwayland(":0")
+        self.service([KDE_PORTAL], "portal-kde", env={"QT_QPA_PLATFORM": "wayland"},
+                     ready=lambda p: self._wait_bus_name("org.freedesktop.impl.portal.desktop.kde"))
+        self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
+
+    def _kwin_ready(self):
+        return os.path.exists(self.path("run", self.wayland_display)) and \
+            os.path.exists(self.path("tmp", ".X11-unix", "X0"))
+
+    def _start_agent(self):
+        self._agent = self.service([SYSTEM_PYTHON, self.agent_path, "input", "kde", str(self.width), str(self.height)],
+                                   "agent", stdin_pipe=True, ready=lambda p: p.wait_line("^ready$", START_TIMEOUT),
+                                   env={"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1"})
+
+    def screenshot(self):
+        path = self.path("files", f"kwin-{time.monotonic_ns()}.ppm")
+        os.makedirs(self.path("files"), exist_ok=True)
+        self.give(self.path("files"))
+        self.agent(f"screenshot {path}")
+        try:
+            with open(path, "rb") as picture:
+                return Image.from_pnm(picture.read())
+        finally:
+            os.remove(path)
+
+
+# ---------------------------------------------------------------------------------------------------
+# unittest base class
+
+
+class WaylandTestCase(E2ETestCase):
+    """Like E2ETestCase, on a headless Wayland desktop: session_class and session_options pick it.
+
+    The program copy lives in a folder of the session that its user owns; start_color_window() puts the
+    native window of a known colour under everything.
+    """
+
+    session_class = SwaySession
+    session_options = {}
+
+    @classmethod
+    def _new_session(cls):
+        return cls.session_class(**cls.session_options).start()
+
+    @classmethod
+    def setUpClass(cls):
+        started = time.monotonic()
+        super().setUpClass()
+        if cls.session is not None:
+            print(f"\n{cls.session_class.__name__} ready in {time.monotonic() - started:.2f} s", flush=True)
+
+    def new_program_folder(self):
+        return self.session.make_folder("program-")
+
+    def make_program_copy(self, name=None, files=None):
+        folder = super().make_program_copy(name, files)
+        self.session.give(folder)
+        return folder
+
+    def start_color_window(self, color=COLOR):
+        window = self.session.start_color_window(color)
+        self._spawned.append(window.process)
+        return window

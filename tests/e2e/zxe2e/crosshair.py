@@ -143,10 +143,12 @@ def centred(columns, rows, inside):
     return pair(columns, inside.width) and pair(rows, inside.height)
 
 
-def wait_bands(session, wid, timeout=EVENT_TIMEOUT):
-    """Waits until the window shows two pairs of bands centred in its inside; returns (inside, columns, rows)."""
+def wait_bands(session, wid, timeout=EVENT_TIMEOUT, inside_of=None):
+    """Waits until the window shows two pairs of bands centred in its inside; returns (inside, columns, rows).
+
+    inside_of(wid): where the inside is, for a window whose X window holds its frame too (Wine's)."""
     def settled():
-        inside = session.geometry(wid)
+        inside = (inside_of or session.geometry)(wid)
         columns, rows = bands(session.screenshot(), inside)
         return (inside, columns, rows) if centred(columns, rows, inside) else None
 
@@ -217,7 +219,7 @@ def open_menu(session, program):
     """Right-clicks the camera button and waits for the popup menu. Returns the ids of its windows."""
     wait_until(lambda: not other_windows(session, program), EVENT_TIMEOUT,
                message="an earlier menu or a dialog stayed open")
-    x, y = button_square(session.geometry(program.wid), session.dpi).center
+    x, y = button_square(program.inside(), session.dpi).center
     opened = lambda: set(other_windows(session, program))  # noqa: E731
     # A click that comes while Qt is still closing the last menu is taken by that menu: one more try then,
     # after long enough for a busy machine to show the menu of the first.

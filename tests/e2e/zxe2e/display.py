@@ -926,6 +926,10 @@ class ProgramHandle:
         self.proc = process.proc
         self.wid = None
 
+    def inside(self):
+        """The window's inside on the screen."""
+        return self.session.geometry(self.wid)
+
     def path(self, *parts):
         return os.path.join(self.folder, *parts)
 

@@ -171,6 +171,27 @@ class SwayWindowTest(WaylandWindowCase):
     def test_floats_see_through_and_dialogs(self):
         self.check_window()
 
+    def test_keys_move_it_and_a_restart_keeps_its_place(self):
+        # sway keeps a floating X11 window where it put it; the program moves it through sway itself.
+        folder = self.make_program_copy()
+        program = self.start_program(folder)
+        wid = program.wait_window()
+        self.wait_splash(wid)
+        before, _, _ = self.wait_see_through(wid, "after the splash")
+        self.session.key(["ctrl+Right"] * 6 + ["ctrl+Down"] * 2, wid)
+        moved, _, _ = self.wait_see_through(
+            wid, "after six Control+Right and two Control+Down", lambda i, c, r: (i.x, i.y) != (before.x, before.y))
+        self.assertEqual((moved.x - before.x, moved.y - before.y, moved.width, moved.height),
+                         (6, 2, before.width, before.height))
+        self.assertEqual(program.close(), 0)
+
+        again = self.start_program(folder)
+        wid = again.wait_window()
+        self.wait_splash(wid)
+        restarted, _, _ = self.wait_see_through(wid, "after the restart")
+        self.assertEqual(restarted, moved)
+        self.assertEqual(again.close(), 0)
+
 
 class GnomeWindowTest(WaylandWindowCase):
     session_class = wayland.GnomeSession

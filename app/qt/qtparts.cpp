@@ -24,6 +24,14 @@ QtDialogs::QtDialogs(MainWindow &window, QString title, std::function<void()> on
     , m_title(std::move(title))
     , m_onEscape(std::move(onEscape))
 {
+    // Installed once: a filter added while a key is being delivered (one that opened the
+    // message) would have Qt hand that key to the window's filter a second time.
+    qApp->installEventFilter(this);
+}
+
+QtDialogs::~QtDialogs()
+{
+    qApp->removeEventFilter(this);
 }
 
 void QtDialogs::warn(const std::string &text)
@@ -57,10 +65,8 @@ void QtDialogs::showProblem(const std::string &text)
     m_problemBox = &box;
     QEventLoop loop;
     connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
-    qApp->installEventFilter(this);
     box.show();
     loop.exec();
-    qApp->removeEventFilter(this);
     m_problemBox = nullptr;
 }
 

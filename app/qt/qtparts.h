@@ -27,6 +27,7 @@ public:
     // onEscape: Esc on the message of a failed snapshot, which stops a sequence
     // as Esc on the window does.
     QtDialogs(MainWindow &window, QString title, std::function<void()> onEscape);
+    ~QtDialogs() override;
 
     void warn(const std::string &text) override;
     [[nodiscard]] bool confirm(const std::string &question) override;

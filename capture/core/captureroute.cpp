@@ -32,6 +32,27 @@ CaptureRoute chooseCaptureRoute(const Desktop &desktop)
     return desktop.wayland ? CaptureRoute::Portal : CaptureRoute::X11;
 }
 
+PortalOutcome portalOutcome(
+    const std::optional<unsigned> &response, const std::string &callError, double secondsToAnswer)
+{
+    if (!response) {
+        if (callError.empty())
+            return PortalOutcome::NoAnswer;
+        const bool noService = callError.rfind("org.freedesktop.DBus.Error.Service", 0) == 0
+            || callError.rfind("org.freedesktop.DBus.Error.Unknown", 0) == 0
+            || callError == "org.freedesktop.DBus.Error.NameHasNoOwner";
+        return noService ? PortalOutcome::NoService : PortalOutcome::Failed;
+    }
+    switch (*response) {
+    case 0:
+        return PortalOutcome::Picture;
+    case 1:
+        return secondsToAnswer < PersonAnswersAfterSeconds ? PortalOutcome::DeclinedAtOnce : PortalOutcome::Refused;
+    default:
+        return PortalOutcome::Failed;
+    }
+}
+
 ScreenCrop cropFromScreen(const PixelRect &area, const PixelRect &screen, int pictureWidth, int pictureHeight)
 {
     const PixelRect visible { std::max(area.left, screen.left), std::max(area.top, screen.top),

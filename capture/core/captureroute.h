@@ -2,6 +2,7 @@
 
 #include "geometry.h"
 
+#include <optional>
 #include <string>
 
 namespace zx {
@@ -37,6 +38,24 @@ enum class CaptureRoute {
 };
 
 [[nodiscard]] CaptureRoute chooseCaptureRoute(const Desktop &desktop);
+
+// Why the desktop's screenshot portal gave no picture, read from how its
+// request ended: its response code (none when it never answered) or the
+// D-Bus error of the call, and how long after the call the answer came.
+enum class PortalOutcome {
+    Picture, // response 0: the picture is there
+    NoService, // nothing answers the portal's name on the bus
+    DeclinedAtOnce, // "cancelled" faster than anyone reads a question: nobody was asked now
+    Refused, // "cancelled" after a while: the user said no
+    Failed, // the desktop could not make the picture
+    NoAnswer, // no answer in time
+};
+
+// A "cancelled" answer sooner than this came from the desktop, not from a person.
+inline constexpr double PersonAnswersAfterSeconds = 0.5;
+
+[[nodiscard]] PortalOutcome portalOutcome(
+    const std::optional<unsigned> &response, const std::string &callError, double secondsToAnswer);
 
 // Where a rectangle of the screen lies in a picture of the whole screen that
 // may have another scale (a scaled output gives more pixels than the screen's

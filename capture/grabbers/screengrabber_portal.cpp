@@ -8,6 +8,7 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +45,10 @@ const char *const Refused = "The desktop did not allow Zentrolux to take a scree
                             "saved. Allow screenshots for Zentrolux in the desktop's privacy or app "
                             "settings, then try again.";
 const char *const Failed = "The desktop could not take a screenshot, so no picture was saved.";
+const char *const DeclinedAtOnce = "The desktop declined the screenshot at once, without asking, so no picture "
+                                   "was saved. If screenshots for Zentrolux were refused before, allow them in "
+                                   "the desktop's privacy or app settings; otherwise this desktop cannot take "
+                                   "screenshots here.";
 const char *const NoAnswer = "The desktop did not answer the screenshot request, so no picture was saved. "
                              "If it asks whether Zentrolux may take screenshots, answer Allow and try again.";
 
@@ -138,6 +143,8 @@ private:
         m_code.reset();
         m_results.clear();
         QString callError;
+        QElapsedTimer answered;
+        answered.start();
         auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, AnswerTimeoutSeconds * 1000), &loop);
         connect(watcher, &QDBusPendingCallWatcher::finished, &loop, [&](QDBusPendingCallWatcher *w) {
             const QDBusPendingReply<QDBusObjectPath> reply = *w;
@@ -154,29 +161,39 @@ private:
         QTimer::singleShot(AnswerTimeoutSeconds * 1000, &loop, &QEventLoop::quit);
         // The window keeps repainting and takes Esc and its close request.
         loop.exec();
+        const double seconds = double(answered.elapsed()) / 1000.0;
         m_loop = nullptr;
         const QString path = std::exchange(m_requestPath, QString());
 
         // Unanswered requests stay watched: a late answer's file is removed.
         if (m_cancelled)
             return { GrabResult::Outcome::Cancelled, {}, {} };
-        if (!m_code) {
-            if (callError.isEmpty())
-                return { GrabResult::Outcome::Impossible, {}, QString::fromUtf8(NoAnswer) };
-            const bool noService = callError.startsWith(QLatin1String("org.freedesktop.DBus.Error.Service"))
-                || callError.startsWith(QLatin1String("org.freedesktop.DBus.Error.Unknown"))
-                || callError == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-            return { GrabResult::Outcome::Impossible, {}, QString::fromUtf8(noService ? NoService : Failed) };
+        const PortalOutcome outcome = portalOutcome(m_code, callError.toStdString(), seconds);
+        if (m_code)
+            unwatch(path);
+        const auto impossible = [](const char *why) {
+            return Shot { GrabResult::Outcome::Impossible, {}, QString::fromUtf8(why) };
+        };
+        switch (outcome) {
+        case PortalOutcome::NoAnswer:
+            return impossible(NoAnswer);
+        case PortalOutcome::NoService:
+            return impossible(NoService);
+        case PortalOutcome::DeclinedAtOnce:
+            return impossible(DeclinedAtOnce);
+        case PortalOutcome::Refused:
+            return impossible(Refused);
+        case PortalOutcome::Failed:
+            return impossible(Failed);
+        case PortalOutcome::Picture:
+            break;
         }
-        unwatch(path);
-        if (*m_code == 1)
-            return { GrabResult::Outcome::Impossible, {}, QString::fromUtf8(Refused) };
         const QString uri = m_results.value(QStringLiteral("uri")).toString();
         QImage picture(QUrl(uri).toLocalFile());
         // A sequence must not fill the user's folders with screenshots.
         removeFile(uri);
-        if (*m_code != 0 || picture.isNull())
-            return { GrabResult::Outcome::Impossible, {}, QString::fromUtf8(Failed) };
+        if (picture.isNull())
+            return impossible(Failed);
         return { GrabResult::Outcome::Taken, std::move(picture), {} };
     }
 

@@ -26,6 +26,31 @@ TEST(CaptureRoute, WaylandSessionsUseThePortal)
     }
 }
 
+TEST(CaptureRoute, APortalAnswerIsToldByItsCause)
+{
+    using O = zx::PortalOutcome;
+    const struct {
+        std::optional<unsigned> response;
+        const char *error;
+        double seconds;
+        O outcome;
+    } cases[] = {
+        { 0u, "", 0.05, O::Picture },
+        // A headless KWin without its screenshot service "cancels" in 0.07 s: nobody was asked.
+        { 1u, "", 0.07, O::DeclinedAtOnce },
+        { 1u, "", 4.0, O::Refused },
+        { 2u, "", 0.1, O::Failed },
+        { std::nullopt, "", 90.0, O::NoAnswer },
+        { std::nullopt, "org.freedesktop.DBus.Error.ServiceUnknown", 0.01, O::NoService },
+        { std::nullopt, "org.freedesktop.DBus.Error.NameHasNoOwner", 0.01, O::NoService },
+        { std::nullopt, "org.freedesktop.portal.Error.Failed", 0.01, O::Failed },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.error) + " " + std::to_string(c.seconds));
+        EXPECT_EQ(zx::portalOutcome(c.response, c.error, c.seconds), c.outcome);
+    }
+}
+
 TEST(CaptureRoute, SwaysSocketCountsInAWaylandSessionOnly)
 {
     EXPECT_EQ(zx::decideDesktop({ "wayland-1", "wayland", "/run/user/1000/sway-ipc.sock" }, true).swaySocket,

@@ -321,15 +321,21 @@ class XDisplayClient:
 
         def now():
             wids = self.find_windows(name, pid)
-            hidden = set(self.find_windows(name, pid, onlyvisible=False)) - set(wids)
             frames = {wid: self.frame_extents(wid) for wid in wids}
+            hidden = {wid: self.map_state(wid) for wid in self.find_windows(name, pid, onlyvisible=False)
+                      if wid not in wids}
             return (f"no single managed window named {name!r} (pid {pid}); visible now: {frames} "
-                    f"(id: frame extents), hidden: {sorted(hidden)}; {self.describe()}")
+                    f"(id: frame extents), hidden: {hidden}; {self.describe()}")
 
         return wait_until(single, timeout, message=now)
 
     def window_exists(self, wid):
         return self.run(["xwininfo", "-id", str(wid)], check=False).returncode == 0
+
+    def map_state(self, wid):
+        """"IsViewable", "IsUnMapped" or "IsUnviewable" (mapped, under an unmapped parent); None when gone."""
+        match = re.search(r"Map State: (\w+)", self.run(["xwininfo", "-id", str(wid)], check=False).stdout)
+        return match.group(1) if match else None
 
     def geometry(self, wid):
         """The inside (client area) of the window: absolute x, y and its width, height."""

@@ -9,9 +9,9 @@
 
 namespace zx {
 
-// A grabbed picture: rows of 32-bit 0xffRRGGBB pixels in native byte order.
-// It points into memory that `owner` keeps alive, so a toolkit's image can be
-// handed on without a copy.
+// A grabbed picture: rows of 32-bit 0x..RRGGBB pixels in native byte order,
+// the top byte unused. It points into memory that `owner` keeps alive, so a
+// toolkit's image or the screen's own pixels can be handed on without a copy.
 struct Picture {
     int width = 0;
     int height = 0;

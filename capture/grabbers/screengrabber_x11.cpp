@@ -1,5 +1,6 @@
 // Snapshots on an X11 display: the root window holds what the screen shows,
-// see-through parts of the crosshair window included.
+// see-through parts of the crosshair window included. The grabber reads it on
+// a connection of its own, through shared memory where the server offers it.
 #include "screengrabber_backends.h"
 
 #include <QElapsedTimer>
@@ -7,6 +8,17 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <sys/mman.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cstdlib>
+#include <memory>
 
 namespace zx {
 
@@ -18,18 +30,199 @@ namespace {
 constexpr int SettlePollMilliseconds = 2;
 constexpr int SettleMaxMilliseconds = 150;
 
+template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+template <typename Reply> ReplyPtr<Reply> own(Reply *reply)
+{
+    return ReplyPtr<Reply>(reply, &std::free);
+}
+
+// The grabber's own connection and what the server offers on it.
+class Display {
+public:
+    Display()
+        : m_c(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(m_c) != 0)
+            return;
+        const xcb_setup_t *setup = xcb_get_setup(m_c);
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(setup).data;
+        root = screen->root;
+        plainPixels = hasPlainPixels(setup, screen);
+        if (!plainPixels)
+            return;
+        const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_c, &xcb_shm_id);
+        if (auto version = own(xcb_shm_query_version_reply(m_c, xcb_shm_query_version(m_c), nullptr));
+            version && shm->present) {
+            sharedMemory = true;
+            fdPassing = version->major_version > 1 || version->minor_version >= 2;
+        }
+    }
+
+    ~Display() { xcb_disconnect(m_c); }
+    Display(const Display &) = delete;
+    Display &operator=(const Display &) = delete;
+
+    [[nodiscard]] xcb_connection_t *c() const { return m_c; }
+    [[nodiscard]] bool usable() const { return xcb_connection_has_error(m_c) == 0 && plainPixels; }
+
+    void roundTrip() const { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
+
+    xcb_window_t root = XCB_WINDOW_NONE;
+    // The root window's pixels are 32-bit 0x..RRGGBB words in this machine's
+    // byte order, as the JPEG writer takes them; other screens go through Qt.
+    bool plainPixels = false;
+    bool sharedMemory = false;
+    bool fdPassing = false;
+
+private:
+    static bool hasPlainPixels(const xcb_setup_t *setup, const xcb_screen_t *screen)
+    {
+        const bool littleEndian = std::endian::native == std::endian::little;
+        if (setup->image_byte_order != (littleEndian ? XCB_IMAGE_ORDER_LSB_FIRST : XCB_IMAGE_ORDER_MSB_FIRST))
+            return false;
+        if (screen->root_depth != 24 && screen->root_depth != 32)
+            return false;
+        bool wordPerPixel = false;
+        for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem > 0; xcb_format_next(&f)) {
+            if (f.data->depth == screen->root_depth)
+                wordPerPixel = f.data->bits_per_pixel == 32 && f.data->scanline_pad == 32;
+        }
+        if (!wordPerPixel)
+            return false;
+        for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem > 0; xcb_depth_next(&d)) {
+            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v)) {
+                if (v.data->visual_id == screen->root_visual)
+                    return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000u
+                        && v.data->green_mask == 0xff00u && v.data->blue_mask == 0xffu;
+            }
+        }
+        return false;
+    }
+
+    xcb_connection_t *m_c;
+};
+
+// Memory the server writes the screen's pixels into, kept from one snapshot
+// to the next: attaching it and the first touch of its pages cost more than
+// the read itself.
+class SharedPixels {
+public:
+    static std::shared_ptr<SharedPixels> attach(const std::shared_ptr<Display> &display, std::size_t bytes)
+    {
+        auto pixels = std::shared_ptr<SharedPixels>(new SharedPixels(display));
+        if (!(display->fdPassing ? pixels->attachFile(bytes) : pixels->attachSegment(bytes)))
+            return nullptr;
+        pixels->m_size = bytes;
+        return pixels;
+    }
+
+    ~SharedPixels()
+    {
+        if (m_attached) {
+            xcb_shm_detach(m_display->c(), m_segment);
+            xcb_flush(m_display->c());
+        }
+        if (m_mapped)
+            munmap(m_data, m_size);
+        else if (m_data != nullptr)
+            shmdt(m_data);
+    }
+
+    SharedPixels(const SharedPixels &) = delete;
+    SharedPixels &operator=(const SharedPixels &) = delete;
+
+    [[nodiscard]] std::uint8_t *data() const { return static_cast<std::uint8_t *>(m_data); }
+    [[nodiscard]] std::size_t size() const { return m_size; }
+    [[nodiscard]] xcb_shm_seg_t segment() const { return m_segment; }
+
+private:
+    explicit SharedPixels(std::shared_ptr<Display> display)
+        : m_display(std::move(display))
+        , m_segment(xcb_generate_id(m_display->c()))
+    {
+    }
+
+    // Memory of a file descriptor handed to the server: nothing outlives the program.
+    bool attachFile(std::size_t bytes)
+    {
+        const int fd = memfd_create("zentrolux-screen", MFD_CLOEXEC);
+        if (fd < 0)
+            return false;
+        void *data = ftruncate(fd, static_cast<off_t>(bytes)) == 0
+            ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+            : MAP_FAILED;
+        if (data == MAP_FAILED) {
+            close(fd);
+            return false;
+        }
+        m_data = data;
+        m_mapped = true;
+        m_size = bytes;
+        // xcb closes the descriptor once it is sent.
+        auto error = own(xcb_request_check(m_display->c(), xcb_shm_attach_fd_checked(m_display->c(), m_segment, fd, 0)));
+        m_attached = !error;
+        return m_attached;
+    }
+
+    bool attachSegment(std::size_t bytes)
+    {
+        const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (id < 0)
+            return false;
+        void *data = shmat(id, nullptr, 0);
+        if (data != reinterpret_cast<void *>(-1)) {
+            m_data = data;
+            auto error = own(xcb_request_check(m_display->c(), xcb_shm_attach_checked(m_display->c(), m_segment, id, 0)));
+            m_attached = !error;
+        }
+        // Gone once both sides have let go of it, even if the program dies.
+        shmctl(id, IPC_RMID, nullptr);
+        return m_attached;
+    }
+
+    std::shared_ptr<Display> m_display;
+    xcb_shm_seg_t m_segment;
+    void *m_data = nullptr;
+    std::size_t m_size = 0;
+    bool m_mapped = false;
+    bool m_attached = false;
+};
+
+// The part of the button's picture that `now` shows at `offset`, compared
+// by colour (the unused top byte of a screen pixel may hold anything).
+bool showsButton(const QImage &now, const QImage &button, const QPoint &offset)
+{
+    if (now.isNull() || button.format() != QImage::Format_RGB32
+        || !QRect(QPoint(), button.size()).contains(QRect(offset, now.size())))
+        return false;
+    for (int y = 0; y < now.height(); ++y) {
+        const auto *seen = reinterpret_cast<const std::uint32_t *>(now.constScanLine(y));
+        const auto *painted = reinterpret_cast<const std::uint32_t *>(button.constScanLine(y + offset.y())) + offset.x();
+        for (int x = 0; x < now.width(); ++x) {
+            if (((seen[x] ^ painted[x]) & 0xffffffu) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
 class X11ScreenGrabber final : public ScreenGrabber {
 public:
     explicit X11ScreenGrabber(std::function<void()> syncDisplay)
         : m_sync(std::move(syncDisplay))
+        , m_display(std::make_shared<Display>())
     {
+        if (!m_display->usable())
+            m_display.reset();
     }
+
 
     GrabResult grab(const GrabRequest &request) override
     {
         // The new shape and caption must be in force before the screen is read.
         m_sync();
-        waitUntilUncovered(request);
+        waitUntilUncovered(request, SettleMaxMilliseconds);
         QImage picture = read(request.area);
         if (picture.isNull())
             return { GrabResult::Outcome::Impossible, {}, QStringLiteral("The screen could not be read.") };
@@ -37,41 +230,109 @@ public:
     }
 
 private:
-    // The root window over every screen, as large as the area.
-    static QImage read(const QRect &area)
+    static QRect rootRect()
     {
-        QScreen *screen = QGuiApplication::primaryScreen();
-        if (screen == nullptr || !area.isValid())
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        return screen != nullptr ? screen->virtualGeometry() : QRect();
+    }
+
+    // The root window over every screen, as large as the area; parts of the
+    // area off every screen stay black.
+    QImage read(const QRect &area)
+    {
+        const QRect root = rootRect();
+        if (!area.isValid() || root.isEmpty())
             return {};
-        const QRect root = screen->virtualGeometry();
         const QRect visible = area & root;
         if (visible.isEmpty())
             return cropScreenPicture({}, root, area);
-        // Window 0 is the whole desktop, so the grab holds what shows through
-        // the window's see-through parts.
-        const QPoint origin = visible.topLeft() - screen->geometry().topLeft();
-        QImage part
-            = screen->grabWindow(0, origin.x(), origin.y(), visible.width(), visible.height()).toImage();
+        QImage part = m_display ? readRoot(visible) : readThroughQt(visible);
         if (part.isNull() || visible == area)
             return part;
-        // Parts of the area off every screen stay black.
         return cropScreenPicture(part, visible, area);
     }
 
-    void waitUntilUncovered(const GrabRequest &request)
+    // Window 0 is the whole desktop, so the grab holds what shows through
+    // the window's see-through parts.
+    static QImage readThroughQt(const QRect &rect)
     {
-        if (request.buttonSquare.isEmpty())
+        QScreen *screen = QGuiApplication::primaryScreen();
+        const QPoint origin = rect.topLeft() - screen->geometry().topLeft();
+        return screen->grabWindow(0, origin.x(), origin.y(), rect.width(), rect.height()).toImage();
+    }
+
+    // A part of the root window, without a copy on this side: the server
+    // writes it into shared memory, or it comes over the socket.
+    QImage readRoot(const QRect &rect)
+    {
+        xcb_connection_t *c = m_display->c();
+        const auto width = static_cast<std::uint16_t>(rect.width());
+        const auto height = static_cast<std::uint16_t>(rect.height());
+        const std::size_t bytes = std::size_t(width) * height * 4;
+        if (m_display->sharedMemory) {
+            // A picture still in use keeps its memory; the next one gets new.
+            if (!m_pixels || m_pixels.use_count() > 1 || m_pixels->size() < bytes)
+                m_pixels = SharedPixels::attach(m_display, bytes);
+            auto reply = m_pixels ? own(xcb_shm_get_image_reply(c,
+                                        xcb_shm_get_image(c, m_display->root, static_cast<std::int16_t>(rect.x()),
+                                            static_cast<std::int16_t>(rect.y()), width, height, ~0u,
+                                            XCB_IMAGE_FORMAT_Z_PIXMAP, m_pixels->segment(), 0),
+                                        nullptr))
+                                  : own<xcb_shm_get_image_reply_t>(nullptr);
+            if (reply && reply->size == bytes) {
+                auto *keep = new std::shared_ptr<SharedPixels>(m_pixels);
+                return QImage(m_pixels->data(), width, height, qsizetype(width) * 4, QImage::Format_RGB32,
+                    [](void *kept) { delete static_cast<std::shared_ptr<SharedPixels> *>(kept); }, keep);
+            }
+            // The server refused it (another machine's server, say): the socket from now on.
+            m_display->sharedMemory = false;
+            m_pixels.reset();
+        }
+        auto reply = own(xcb_get_image_reply(c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_display->root, static_cast<std::int16_t>(rect.x()),
+                static_cast<std::int16_t>(rect.y()), width, height, ~0u),
+            nullptr));
+        if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) != bytes)
+            return readThroughQt(rect);
+        std::uint8_t *data = xcb_get_image_data(reply.get());
+        return QImage(data, width, height, qsizetype(width) * 4, QImage::Format_RGB32,
+            [](void *kept) { std::free(kept); }, reply.release());
+    }
+
+    // A small part of the screen, for the button's square.
+    QImage readSmall(const QRect &rect)
+    {
+        if (!m_display)
+            return readThroughQt(rect);
+        xcb_connection_t *c = m_display->c();
+        auto reply = own(xcb_get_image_reply(c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_display->root, static_cast<std::int16_t>(rect.x()),
+                static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+                static_cast<std::uint16_t>(rect.height()), ~0u),
+            nullptr));
+        if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) != std::size_t(rect.width()) * rect.height() * 4)
+            return readThroughQt(rect);
+        return QImage(xcb_get_image_data(reply.get()), rect.width(), rect.height(), qsizetype(rect.width()) * 4,
+            QImage::Format_RGB32)
+            .copy();
+    }
+
+    // The square is read until it no longer shows the button and what replaced
+    // it holds still.
+    void waitUntilUncovered(const GrabRequest &request, int maxMilliseconds)
+    {
+        const QRect square = request.buttonSquare & rootRect();
+        if (square.isEmpty())
             return;
         QElapsedTimer clock;
         clock.start();
         QImage previous;
-        while (clock.elapsed() < SettleMaxMilliseconds) {
-            QImage now = read(request.buttonSquare);
+        while (clock.elapsed() < maxMilliseconds) {
+            QImage now = readSmall(square);
             if (now.format() != QImage::Format_RGB32)
                 now = now.convertToFormat(QImage::Format_RGB32);
-            // The square no longer shows the button, and what replaced it holds
-            // still: the window below has finished repainting it.
-            if (now != request.buttonPainted && now == previous)
+            if (!showsButton(now, request.buttonPainted, square.topLeft() - request.buttonSquare.topLeft())
+                && now == previous)
                 return;
             previous = now;
             // A plain sleep: the other programs repaint on their own, and keys
@@ -83,6 +344,8 @@ private:
     }
 
     std::function<void()> m_sync;
+    std::shared_ptr<Display> m_display; // null: Qt reads the screen
+    std::shared_ptr<SharedPixels> m_pixels;
 };
 
 } // namespace

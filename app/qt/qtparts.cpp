@@ -158,10 +158,16 @@ WId nativeWindow(const QWidget &window)
 
 } // namespace
 
-Grab QtScreenReader::grab(const PixelRect &area, const PixelRect &buttonSquare)
+void QtScreenReader::prepare()
+{
+    m_grabber->prepare(nativeWindow(m_window));
+}
+
+Grab QtScreenReader::grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare)
 {
     const auto rect = [](const PixelRect &r) { return QRect(r.left, r.top, r.width(), r.height()); };
-    GrabResult shot = m_grabber->grab({ rect(area), rect(buttonSquare), m_window.buttonPainted(), nativeWindow(m_window) });
+    GrabResult shot = m_grabber->grab(
+        { rect(area), rect(inside), rect(buttonSquare), m_window.buttonPainted(), nativeWindow(m_window) });
     Grab result;
     result.outcome = shot.outcome;
     result.problem = shot.problem.toStdString();

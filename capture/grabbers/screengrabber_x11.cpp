@@ -1,21 +1,26 @@
 // Snapshots on an X11 display: the root window holds what the screen shows,
-// see-through parts of the crosshair window included. The grabber reads it on
-// a connection of its own, through shared memory where the server offers it.
+// see-through parts of the crosshair window included. The grabber keeps a
+// connection of its own: the server's damage reports come to it, not to Qt,
+// and it reads the screen through shared memory where the server offers it.
 #include "screengrabber_backends.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QRegion>
 #include <QScreen>
 #include <QThread>
 
+#include <xcb/damage.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/shm.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <memory>
@@ -25,16 +30,26 @@ namespace zx {
 namespace {
 
 // Without a compositor the windows below repaint what the hidden camera
-// button uncovered a moment after the new shape is in force. The screen is
-// read once that square has changed and holds still; these bound the wait.
+// button uncovered a moment after the new shape is in force. The server
+// reports that drawing; where it reports nothing (no damage extension, or a
+// window above the square) the square is read until it has changed and holds
+// still. These bound the wait.
 constexpr int SettlePollMilliseconds = 2;
 constexpr int SettleMaxMilliseconds = 150;
+constexpr int UnreportedAfterMilliseconds = 50;
+// A window manager that does not draw the caption is waited for once.
+constexpr int CaptionMaxMilliseconds = 50;
 
 template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
 template <typename Reply> ReplyPtr<Reply> own(Reply *reply)
 {
     return ReplyPtr<Reply>(reply, &std::free);
+}
+
+QRect toQRect(const xcb_rectangle_t &r)
+{
+    return { r.x, r.y, r.width, r.height };
 }
 
 // The grabber's own connection and what the server offers on it.
@@ -51,12 +66,21 @@ public:
         plainPixels = hasPlainPixels(setup, screen);
         if (!plainPixels)
             return;
+        // Both questions go out before either answer is awaited.
+        const auto shmCookie = xcb_shm_query_version(m_c);
+        const auto damageCookie = xcb_damage_query_version(m_c, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION);
+        const auto nameCookie = xcb_intern_atom(m_c, 0, 12, "_NET_WM_NAME");
         const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_c, &xcb_shm_id);
-        if (auto version = own(xcb_shm_query_version_reply(m_c, xcb_shm_query_version(m_c), nullptr));
-            version && shm->present) {
+        const xcb_query_extension_reply_t *damage = xcb_get_extension_data(m_c, &xcb_damage_id);
+        if (auto version = own(xcb_shm_query_version_reply(m_c, shmCookie, nullptr)); version && shm->present) {
             sharedMemory = true;
             fdPassing = version->major_version > 1 || version->minor_version >= 2;
         }
+        if (auto version = own(xcb_damage_query_version_reply(m_c, damageCookie, nullptr));
+            version && damage->present)
+            damageEvent = damage->first_event + XCB_DAMAGE_NOTIFY;
+        if (auto atom = own(xcb_intern_atom_reply(m_c, nameCookie, nullptr)))
+            wmName = atom->atom;
     }
 
     ~Display() { xcb_disconnect(m_c); }
@@ -74,6 +98,8 @@ public:
     bool plainPixels = false;
     bool sharedMemory = false;
     bool fdPassing = false;
+    int damageEvent = -1; // none without the damage extension
+    xcb_atom_t wmName = XCB_ATOM_NONE;
 
 private:
     static bool hasPlainPixels(const xcb_setup_t *setup, const xcb_screen_t *screen)
@@ -217,12 +243,47 @@ public:
             m_display.reset();
     }
 
+    ~X11ScreenGrabber() override { stopWatching(); }
+
+    X11ScreenGrabber(const X11ScreenGrabber &) = delete;
+    X11ScreenGrabber &operator=(const X11ScreenGrabber &) = delete;
+
+    void prepare(WId window) override
+    {
+        stopWatching();
+        if (!m_display || m_display->damageEvent < 0)
+            return;
+        xcb_connection_t *c = m_display->c();
+        // Every drawing anywhere on the screen (drawing over a place drawn
+        // before counts again: the caption comes after the frame's first
+        // redraw), and the window's caption.
+        m_damage = xcb_generate_id(c);
+        xcb_damage_create(c, m_damage, m_display->root, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+        // A new damage object holds the whole window; only what comes next counts.
+        xcb_damage_subtract(c, m_damage, XCB_NONE, XCB_NONE);
+        m_window = static_cast<xcb_window_t>(window);
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, m_window, XCB_CW_EVENT_MASK, &mask);
+        // In force before the window's own requests, which go out on Qt's
+        // connection, can reach the server.
+        m_display->roundTrip();
+        while (xcb_generic_event_t *event = xcb_poll_for_event(c))
+            std::free(event);
+        m_changed = QRegion();
+        m_captionAsked = m_captionDrawn = false;
+        m_watching = true;
+    }
 
     GrabResult grab(const GrabRequest &request) override
     {
-        // The new shape and caption must be in force before the screen is read.
-        m_sync();
-        waitUntilUncovered(request, SettleMaxMilliseconds);
+        if (m_watching) {
+            waitForChange(request);
+            stopWatching();
+        } else {
+            // The new shape and caption must be in force before the screen is read.
+            m_sync();
+            waitUntilUncovered(request, SettleMaxMilliseconds);
+        }
         QImage picture = read(request.area);
         if (picture.isNull())
             return { GrabResult::Outcome::Impossible, {}, QStringLiteral("The screen could not be read.") };
@@ -317,6 +378,103 @@ private:
             .copy();
     }
 
+    // Whether the screen still shows the button in its square (the part on the screen).
+    bool squareShowsButton(const GrabRequest &request, const QRect &square)
+    {
+        return showsButton(readSmall(square), request.buttonPainted, square.topLeft() - request.buttonSquare.topLeft());
+    }
+
+    // Waits until the server has reported drawing over the whole of the
+    // button's square and the square no longer shows the button, and, when
+    // the picture holds the frame, until the frame has been drawn since the
+    // caption changed.
+    void waitForChange(const GrabRequest &request)
+    {
+        const QRect root = rootRect();
+        const QRect square = request.buttonSquare & root;
+        const QRegion frame = QRegion(request.area & root) - request.inside;
+        const bool captionWanted = m_captionShows && !frame.isEmpty();
+        QElapsedTimer clock;
+        clock.start();
+        bool uncovered = square.isEmpty();
+        while (true) {
+            takeEvents(frame);
+            if (!uncovered && QRegion(square).subtracted(m_changed).isEmpty()) {
+                uncovered = !squareShowsButton(request, square);
+                // Drawn over, yet still the button (a compositor's frame from
+                // before the change): only later drawing counts.
+                if (!uncovered)
+                    m_changed -= square;
+            }
+            const qint64 elapsed = clock.elapsed();
+            if (!uncovered && elapsed >= UnreportedAfterMilliseconds) {
+                // Drawing the server does not report here: the square is read.
+                waitUntilUncovered(request, int(SettleMaxMilliseconds - elapsed));
+                uncovered = true;
+            }
+            if (uncovered && (!captionWanted || m_captionDrawn)) {
+                if (m_captionDrawn)
+                    m_captionShows = true;
+                return;
+            }
+            if (uncovered && elapsed >= CaptionMaxMilliseconds) {
+                m_captionShows = false;
+                return;
+            }
+            const qint64 limit = uncovered ? CaptionMaxMilliseconds : UnreportedAfterMilliseconds;
+            waitForEvents(frame, int(std::max<qint64>(1, limit - elapsed)));
+        }
+    }
+
+    // Takes the events that have come; false when there were none.
+    bool takeEvents(const QRegion &frame)
+    {
+        bool any = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_display->c())) {
+            any = true;
+            const int type = event->response_type & 0x7f;
+            if (type == m_display->damageEvent) {
+                const auto *damage = reinterpret_cast<const xcb_damage_notify_event_t *>(event);
+                if (damage->damage == m_damage) {
+                    const QRect area = toQRect(damage->area);
+                    m_changed += area;
+                    if (m_captionAsked && frame.intersects(area))
+                        m_captionDrawn = true;
+                }
+            } else if (type == XCB_PROPERTY_NOTIFY) {
+                const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+                // Drawing of the frame counts from the new caption on.
+                if (property->window == m_window && property->atom == m_display->wmName) {
+                    m_captionAsked = true;
+                    m_captionDrawn = false;
+                }
+            }
+            std::free(event);
+        }
+        return any;
+    }
+
+    void waitForEvents(const QRegion &frame, int milliseconds)
+    {
+        // Events that came with the answer to a read are no longer on the socket.
+        if (takeEvents(frame))
+            return;
+        pollfd fd { xcb_get_file_descriptor(m_display->c()), POLLIN, 0 };
+        poll(&fd, 1, milliseconds);
+    }
+
+    void stopWatching()
+    {
+        if (!m_watching)
+            return;
+        xcb_connection_t *c = m_display->c();
+        xcb_damage_destroy(c, m_damage);
+        const std::uint32_t mask = XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(c, m_window, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c);
+        m_watching = false;
+    }
+
     // The square is read until it no longer shows the button and what replaced
     // it holds still.
     void waitUntilUncovered(const GrabRequest &request, int maxMilliseconds)
@@ -346,6 +504,15 @@ private:
     std::function<void()> m_sync;
     std::shared_ptr<Display> m_display; // null: Qt reads the screen
     std::shared_ptr<SharedPixels> m_pixels;
+
+    // While a snapshot is under way: what the server has reported since it began.
+    bool m_watching = false;
+    xcb_damage_damage_t m_damage = 0;
+    xcb_window_t m_window = XCB_WINDOW_NONE;
+    QRegion m_changed;
+    bool m_captionAsked = false; // the window's caption has changed
+    bool m_captionDrawn = false; // ... and the frame has been drawn since
+    bool m_captionShows = true; // the window manager draws the caption
 };
 
 } // namespace

@@ -78,13 +78,24 @@ double jpegError(const fs::path &path, const std::vector<std::uint32_t> &picture
     return sum / static_cast<double>(rgb.size());
 }
 
+// Where the scratch folder goes: in memory where the system has such a
+// folder, so that as the runtime folder it is where the bitmap goes.
+fs::path scratchParent()
+{
+    for (const fs::path &folder : { fs::temp_directory_path(), fs::path(detail::SharedMemoryFolder) }) {
+        if (detail::inMemory(folder.string()))
+            return folder;
+    }
+    return fs::temp_directory_path();
+}
+
 // A private scratch folder (mkdtemp makes it 0700), which is also the runtime
 // folder, holding the snapshot bitmap of the test picture.
 class WriterTest : public ::testing::Test {
 protected:
     WriterTest()
     {
-        std::string pattern = (fs::temp_directory_path() / "zx-jpegwriter-XXXXXX").string();
+        std::string pattern = (scratchParent() / "zx-jpegwriter-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("mkdtemp failed");
         m_root = pattern;
@@ -288,6 +299,30 @@ TEST_F(TempBitmapPath, AFolderTakenByOthersGivesWayToOneOfThisRun)
         removeRunTempFolder();
         EXPECT_FALSE(fs::exists(own));
     }
+}
+
+// Which folder the bitmap goes to, by what the system offers: a folder in
+// memory first, the runtime folder before a shared one.
+TEST(TempBitmapFolder, InMemoryFirst)
+{
+    const auto choose = [](const std::string &runtime, bool runtimeInMemory, bool tmpInMemory, bool shmInMemory) {
+        return detail::chooseFolder({ runtime, runtimeInMemory, "/tmp", tmpInMemory, shmInMemory }, 1000);
+    };
+    // The runtime folder of a desktop session lives in memory.
+    EXPECT_EQ(choose("/run/user/1000", true, false, true), "/run/user/1000/zentrolux");
+    // One on a disk gives way to the temporary folder in memory, else to the shared memory folder.
+    EXPECT_EQ(choose("/home/u/.run", false, true, true), "/tmp/zentrolux-1000");
+    EXPECT_EQ(choose("/home/u/.run", false, false, true), "/dev/shm/zentrolux-1000");
+    EXPECT_EQ(choose("", false, false, true), "/dev/shm/zentrolux-1000");
+    // With no folder in memory: the runtime folder, else the temporary one.
+    EXPECT_EQ(choose("/home/u/.run", false, false, false), "/home/u/.run/zentrolux");
+    EXPECT_EQ(choose("", false, false, false), "/tmp/zentrolux-1000");
+#ifdef __linux__
+    EXPECT_FALSE(detail::inMemory("/proc"));
+    if (fs::is_directory(detail::SharedMemoryFolder)) {
+        EXPECT_TRUE(detail::inMemory(detail::SharedMemoryFolder)); // a tmpfs wherever Linux mounts one
+    }
+#endif
 }
 
 class BmpFile : public WriterTest { };

@@ -8,6 +8,7 @@
 #include <turbojpeg.h>
 
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -348,6 +349,40 @@ TEST_F(BmpFile, WritesBottomUpBgrRowsWithPadding)
     fs::create_symlink(path, m_root / "link.bmp");
     EXPECT_FALSE(writeBmp24((m_root / "link.bmp").string(), 2, 2, bytes, 12));
     EXPECT_EQ(readFile(path), expected);
+}
+
+// Pictures larger than one piece of the file and of every width modulo four, so that rows
+// that end in padding, pieces that end mid-picture and pixels left over after the groups
+// of four all show up.
+TEST_F(BmpFile, LargePicturesRowByRow)
+{
+    for (const int width : { 1, 2, 3, 4, 5, 1283 }) {
+        SCOPED_TRACE(width);
+        const int height = 300;
+        const std::size_t stride = static_cast<std::size_t>(width) * 4 + 8;
+        std::vector<std::uint8_t> pixels(stride * height);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
+        const fs::path path = m_root / "large.bmp";
+        ASSERT_TRUE(writeBmp24(path.string(), width, height, pixels.data(), stride));
+        const std::string file = readFile(path);
+        const std::size_t pitch = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+        ASSERT_EQ(file.size(), 54 + pitch * height);
+        std::size_t wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t *source = pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride;
+            const auto *row = reinterpret_cast<const std::uint8_t *>(file.data()) + 54 + pitch * y;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t pixel;
+                std::memcpy(&pixel, source + 4 * x, 4);
+                wrong += row[3 * x] != (pixel & 0xff) || row[3 * x + 1] != (pixel >> 8 & 0xff)
+                    || row[3 * x + 2] != (pixel >> 16 & 0xff);
+            }
+            for (std::size_t pad = static_cast<std::size_t>(width) * 3; pad < pitch; ++pad)
+                wrong += row[pad] != 0;
+        }
+        EXPECT_EQ(wrong, 0u);
+    }
 }
 
 class PublishNewFile : public WriterTest { };

@@ -51,7 +51,8 @@ public:
     [[nodiscard]] virtual Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare)
         = 0;
 
-    // Ends a grab that waits for the desktop; it gives Cancelled.
+    // Ends a grab that waits for the desktop; it gives Cancelled. Also ends
+    // what prepare() began when the snapshot stops before its grab.
     virtual void cancel() = 0;
 };
 

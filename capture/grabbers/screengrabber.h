@@ -49,7 +49,8 @@ public:
     // change starts watching it here.
     virtual void prepare(WId window) { Q_UNUSED(window) }
 
-    // Ends a grab that is waiting for the desktop; it gives Cancelled.
+    // Ends a grab that is waiting for the desktop; it gives Cancelled. Also
+    // ends what prepare() began when the snapshot stops before its grab.
     virtual void cancel() { }
 };
 

@@ -274,6 +274,10 @@ public:
         m_watching = true;
     }
 
+    // A snapshot that ends before its grab (Esc at its pause) stops the
+    // watch; the server's reports would otherwise pile up unread.
+    void cancel() override { stopWatching(); }
+
     GrabResult grab(const GrabRequest &request) override
     {
         if (m_watching) {

@@ -385,6 +385,9 @@ TEST(Crosshair, FailedSnapshots)
         r.window.onLetEventsRun = [&] { r.core.keyDown(vk::Escape, 0); };
         r.core.timerTick();
         EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "grab"), 0);
+        // The screen reader was prepared for the grab: it is told that none comes.
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "prepare"), 1);
+        EXPECT_EQ(r.screen.cancels, 1);
         EXPECT_TRUE(r.window.look.buttonShown);
         EXPECT_EQ(r.window.caption, "Zx");
     }

@@ -40,9 +40,10 @@ enum class Subsampling { Full444, Half420 };
 // processor, then joined into one stream with restart markers: every block
 // is encoded as in one piece, so the picture decodes the same. A strip
 // starts at a multiple of this many block rows, and has this many pixels
-// at least.
+// at least: on a busy machine a helper thread can wait milliseconds for a
+// processor, longer than a small picture takes on its own.
 inline constexpr int StripUnitMcuRows = 8;
-inline constexpr long long MinStripPixels = 1 << 16;
+inline constexpr long long MinStripPixels = 1 << 19;
 inline constexpr int MaxStrips = 8;
 
 struct Strip {

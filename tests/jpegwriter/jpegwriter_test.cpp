@@ -417,14 +417,14 @@ TEST(JpegStrips, Plan)
 {
     using jpeg::planStrips;
     EXPECT_EQ(planStrips(1280, 1000, 100, 1).size(), 1u);
-    EXPECT_EQ(planStrips(320, 200, 100, 8).size(), 1u); // too little work to share
-    EXPECT_EQ(planStrips(1280, 64, 100, 8).size(), 1u); // one unit of rows
+    EXPECT_EQ(planStrips(475, 314, 100, 8).size(), 1u); // the design size: too little work to share
+    EXPECT_EQ(planStrips(16000, 64, 100, 8).size(), 1u); // one unit of rows
     const struct {
         int width, height, quality;
         unsigned processors;
         std::size_t strips;
-    } cases[] = { { 475, 314, 100, 2, 2 }, { 1280, 1000, 100, 2, 2 }, { 1280, 1000, 50, 4, 4 },
-        { 1283, 1001, 100, 16, 8 }, { 4000, 130, 100, 4, 3 }, { 4000, 130, 50, 4, 2 }, { 300, 300, 100, 8, 1 } };
+    } cases[] = { { 1280, 1000, 100, 2, 2 }, { 1280, 1000, 50, 4, 2 }, { 4000, 3000, 100, 16, 8 },
+        { 4000, 3000, 50, 3, 3 }, { 16000, 130, 100, 4, 3 }, { 16000, 130, 50, 4, 2 }, { 700, 700, 100, 8, 1 } };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " q" + std::to_string(c.quality));
         const jpeg::StripPlan plan = planStrips(c.width, c.height, c.quality, c.processors);
@@ -484,19 +484,19 @@ std::vector<std::uint8_t> decoded(std::span<const std::uint8_t> jpeg, int width,
 TEST(JpegStrips, DecodeAsTheWholePicture)
 {
     for (const auto layout : { bmp::PixelLayout::Bgr24, bmp::PixelLayout::Bgrx32 }) {
-        const Bitmap bitmap = busyBitmap(1283, 1001, layout);
+        const Bitmap bitmap = busyBitmap(1601, 1501, layout);
         for (const int quality : { 100, 92, 50 }) {
             const auto whole = jpeg::encodeJpeg(bitmap.view, quality, 1);
             ASSERT_TRUE(whole);
-            const std::vector<std::uint8_t> expected = decoded(whole->bytes(), 1283, 1001);
+            const std::vector<std::uint8_t> expected = decoded(whole->bytes(), 1601, 1501);
             ASSERT_FALSE(expected.empty());
-            for (const unsigned processors : { 2u, 3u, 8u }) {
+            for (const unsigned processors : { 2u, 3u, 4u }) {
                 SCOPED_TRACE("q" + std::to_string(quality) + ", " + std::to_string(processors) + " strips");
                 const auto striped = jpeg::encodeJpeg(bitmap.view, quality, processors);
                 ASSERT_TRUE(striped);
                 // The strips were taken: their stream has restart markers the whole one lacks.
                 EXPECT_GT(striped->bytes().size(), whole->bytes().size());
-                EXPECT_TRUE(decoded(striped->bytes(), 1283, 1001) == expected);
+                EXPECT_TRUE(decoded(striped->bytes(), 1601, 1501) == expected);
             }
         }
     }

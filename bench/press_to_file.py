@@ -211,7 +211,7 @@ def main():
     results = []
     with zxe2e.XSession() as session:
         if os.path.isfile(backdrop_program):
-            zxe2e.Backdrop(session, executable=backdrop_program).start()
+            zxe2e.Backdrop(session, executable=backdrop_program).start(timeout=30)  # a busy machine is slow to start it
         else:
             print("(no zx_backdrop in the build: the bare root window lies below)")
         pointer = Pointer(session)

@@ -310,7 +310,7 @@ TEST(JpegStrips, DecodeAsTheWholePicture)
             const std::vector<std::uint8_t> expected = decoded(whole->bytes(), 1601, 1501);
             ASSERT_FALSE(expected.empty());
             for (const unsigned processors : { 2u, 3u, 4u }) {
-                SCOPED_TRACE("q" + std::to_string(quality) + ", " + std::to_string(processors) + " strips");
+                SCOPED_TRACE(::testing::Message() << "q" << quality << ", " << processors << " strips");
                 const auto striped = jpeg::encodeJpeg(bitmap.view, quality, processors);
                 ASSERT_TRUE(striped);
                 // The strips were taken: their stream has restart markers the whole one lacks.

@@ -122,6 +122,9 @@ void Crosshair::keepReachable(const TwipsRect &designBounds)
     in.frame = frameOf(m_window.bounds());
     in.buttonSize = buttonWidth();
     in.designPlace = { tw.pixelsX(designBounds.left), tw.pixelsY(designBounds.top) };
+    // Bounds the file did not give are the design's.
+    in.mustFit = TwipsRect { m_settings.formLeft, m_settings.formTop, m_settings.formWidth, m_settings.formHeight }
+        == designBounds;
     const PixelRect placed = placeStoredBounds(in);
     // Bounds that were usable stay exactly as stored, to the twip.
     if (placed != tw.toPixels({ m_settings.formLeft, m_settings.formTop, m_settings.formWidth, m_settings.formHeight }))

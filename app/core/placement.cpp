@@ -106,8 +106,10 @@ PixelRect placeStoredBounds(const StoredPlacement &in)
         return std::any_of(
             in.screens.begin(), in.screens.end(), [&](const PixelRect &s) { return overlap(part, s) > 0; });
     };
+    const bool fits = left >= home.left && top >= home.top && left + width <= home.right
+        && top + height <= home.bottom;
     if (reachable(button) && reachable(titleBar) && width >= minWidth && height >= minHeight
-        && width <= home.width() && height <= home.height())
+        && width <= home.width() && height <= home.height() && (fits || !in.mustFit))
         return result();
 
     width = std::clamp<std::int64_t>(width, std::min<std::int64_t>(minWidth, home.width()), home.width());

@@ -25,6 +25,9 @@ struct StoredPlacement {
     FrameInsets frame;
     int buttonSize = 25; // the camera button's side; it sits in the inside's top-right corner
     PixelPoint designPlace; // outer top-left for bounds that lie off every screen
+    // A first start's design place, which no one chose: the window must lie wholly on its screen
+    // (at 200 % the design size can hang over the right edge).
+    bool mustFit = false;
 };
 
 // The outer bounds the window opens with. Bounds whose window fits the screen it

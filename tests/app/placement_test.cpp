@@ -68,6 +68,19 @@ TEST(Placement, KeepsUsableBoundsAndBringsBackTheRest)
         in.designPlace = { 229, 136 };
         EXPECT_EQ(zx::placeStoredBounds(in), c.expected) << c.what;
     }
+    // At 200 % the design place hangs 43 pixels over the right edge: a first start opens on the screen.
+    zx::StoredPlacement design;
+    design.left = 430;
+    design.top = 260;
+    design.width = 893;
+    design.height = 626;
+    design.screens = { Main };
+    design.frame = { 1, 20, 1, 5 };
+    design.buttonSize = 50;
+    design.designPlace = { 430, 260 };
+    EXPECT_EQ(zx::placeStoredBounds(design), (PixelRect { 430, 260, 1323, 886 }));
+    design.mustFit = true;
+    EXPECT_EQ(zx::placeStoredBounds(design), (PixelRect { 387, 260, 1280, 886 }));
 }
 
 } // namespace

@@ -89,6 +89,18 @@ class WindowTest(WineCase):
         # Two pixels wider: one each side of the centre.
         self.wait_until(lambda: gap(self.bands(program)[1]) == gap(columns) + 2,
                         message="plus did not widen the gap by two pixels")
+
+        # F1 and the About item open their windows out of the topmost band; closed, it is back on top.
+        for title, open_it in ((zx.help_title(), lambda: session.key("F1", wid)),
+                               (zx.about_title(), lambda: zx.choose(session, program, zx.MENU_ABOUT))):
+            open_it()
+            window = session.wait_window(title, pid=program.process.pid)
+            self.assertNotIn("_NET_WM_STATE_ABOVE", session.net_wm_state(wid), f"on top while {title!r} is open")
+            area = session.geometry(window)
+            self.wait_until(lambda: len(session.screenshot().crop(area).colors()) > 2,
+                            message=f"{title!r} shows nothing")
+            zx.close_dialog(session, program, window, title)
+
         self.assertEqual(program.close(), 0)
         text = open(program.path(SETTINGS), "rb").read()
         self.assertIn(b"   Pixels       = 5\r\n", text)

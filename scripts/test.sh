@@ -7,11 +7,13 @@
 #   sanitizers  the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz        the fuzz targets for a bounded time (ZX_FUZZ_SECONDS each, default 30)
 #   windows     the Windows program cross-built, its tests run under Wine (ZX_WINDOWS_TEST=off skips it)
+#   trixie      the build and package stages again on Debian 13 in a chroot (scripts/test-trixie.sh, as
+#               root; ZX_TRIXIE=off skips it)
 # With no arguments it runs them all; name stages to run only those: bash scripts/test.sh build package
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all=(build package sanitizers fuzz windows)
+all=(build package sanitizers fuzz windows trixie)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
 for stage in "${stages[@]}"; do
@@ -111,6 +113,16 @@ stage_windows() {
         echo "== Windows: skipped, ZX_WINDOWS_TEST=off"
     else
         step "Windows: cross-build, then the unit and end-to-end tests under Wine" windows
+    fi
+}
+
+stage_trixie() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "== Debian 13: skipped, the chroot needs root"
+    elif [ "${ZX_TRIXIE:-on}" = off ]; then
+        echo "== Debian 13: skipped, ZX_TRIXIE=off"
+    else
+        step "Debian 13 in a chroot (scripts/test-trixie.sh)" bash scripts/test-trixie.sh
     fi
 }
 

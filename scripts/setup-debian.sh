@@ -33,6 +33,8 @@ packages=(
     fonts-dejavu-core
     # tests: a virtual X display with a window manager, and tools to drive it
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
+    # ... chattr, to make a folder read-only even for root (a minimal Debian 13 lacks it)
+    e2fsprogs
     # ... and a compositor beside openbox for the translucent window (3 packages, 0.6 MB)
     picom
     # the writer benchmark and the fuzz targets

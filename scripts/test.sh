@@ -24,8 +24,9 @@ for stage in "${stages[@]}"; do
 done
 jobs=$(nproc)
 
-# Seconds per step, printed at the end, also when a step fails.
+# Seconds per step and the end-to-end tests that skipped, printed at the end, also when a step fails.
 timings=()
+skips=()
 current=""
 summary() {
     local status=$?
@@ -34,6 +35,10 @@ summary() {
     [ ${#timings[@]} -eq 0 ] || printf '   %s\n' "${timings[@]}"
     if [ "$status" -ne 0 ] && [ -n "$current" ]; then
         echo "   $current: FAILED after $((SECONDS - step_start)) s"
+    fi
+    if [ ${#skips[@]} -gt 0 ]; then
+        echo "== end-to-end tests that skipped on ${PRETTY_NAME}"
+        printf '   %s\n' "${skips[@]}"
     fi
 }
 trap summary EXIT
@@ -52,11 +57,20 @@ build() {
     cmake --build --preset ci -j"$jobs"
 }
 
+# ctest shows a test module's output only when it fails: note what its tests skipped, and why.
+e2e_tests() {
+    ctest --preset ci -j"$jobs" "$@"
+    local line
+    while IFS= read -r line; do
+        skips+=("$line")
+    done < <(sed -n 's/^.*(\(test_[^)]*\)) \.\.\. skipped \(.*\)$/\1: \2/p' build/Testing/Temporary/LastTest.log)
+}
+
 stage_build() {
     step "build (warnings as errors)" build
     step "unit tests" ctest --preset ci -j"$jobs" -LE e2e
-    step "end-to-end tests on X11" ctest --preset ci -j"$jobs" -L '^e2e$' -LE package
-    step "end-to-end tests on Wayland" ctest --preset ci -j"$jobs" -L '^e2e-wayland$'
+    step "end-to-end tests on X11" e2e_tests -L '^e2e$' -LE package
+    step "end-to-end tests on Wayland" e2e_tests -L '^e2e-wayland$'
 }
 
 package_test() {

@@ -1,7 +1,30 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12. Safe to run
-# again: it only calls apt when something is missing.
+# Installs what building, running and testing need on Debian 12 or 13. Safe to
+# run again: it only calls apt when something is missing.
 set -euo pipefail
+
+# The few packages whose names differ between the releases. A system built on Debian names a
+# release of its own; /etc/debian_version names its base.
+. /etc/os-release
+release=${VERSION_CODENAME:-}
+case "$release" in
+    bookworm | trixie) ;;
+    *) release=$(sed -n 's/^12\..*/bookworm/p; s/^13\..*/trixie/p' /etc/debian_version 2>/dev/null || true) ;;
+esac
+case "$release" in
+    bookworm)
+        clang_runtime=libclang-rt-14-dev
+        kde_qt=(qml-module-qtquick-controls2 qml-module-qtquick-layouts qml-module-org-kde-kirigami2 qtwayland5)
+        ;;
+    trixie)
+        clang_runtime=libclang-rt-19-dev
+        kde_qt=(qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-org-kde-kirigami qt6-wayland)
+        ;;
+    *)
+        echo "setup-debian.sh knows Debian 12 (bookworm) and 13 (trixie), not ${PRETTY_NAME:-this system}" >&2
+        exit 1
+        ;;
+esac
 
 packages=(
     # build
@@ -11,10 +34,12 @@ packages=(
     fonts-dejavu-core
     # tests: a virtual X display with a window manager, and tools to drive it
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
+    # ... chattr, to make a folder read-only even for root (a minimal Debian 13 lacks it)
+    e2fsprogs
     # ... and a compositor beside openbox for the translucent window (3 packages, 0.6 MB)
     picom
     # the writer benchmark and the fuzz targets
-    libjpeg-turbo-progs clang libclang-rt-14-dev
+    libjpeg-turbo-progs clang "$clang_runtime"
     # the Debian package: dependencies from the binaries, checks of the package and its metadata
     dpkg-dev file lintian desktop-file-utils appstream
     # end-to-end tests on headless Wayland desktops (tests/e2e/zxwayland.py): Xwayland, the portal,
@@ -27,8 +52,7 @@ packages=(
 )
 # KDE's rig needs about 330 packages more (45 s); only on request: ZX_KDE=1 bash scripts/setup-debian.sh
 if [ "${ZX_KDE:-0}" = 1 ]; then
-    packages+=(kwin-wayland xdg-desktop-portal-kde plasma-workspace qml-module-qtquick-controls2
-               qml-module-qtquick-layouts qml-module-org-kde-kirigami2 qtwayland5)
+    packages+=(kwin-wayland xdg-desktop-portal-kde plasma-workspace "${kde_qt[@]}")
 fi
 
 missing=()

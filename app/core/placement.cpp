@@ -95,7 +95,8 @@ PixelRect placeStoredBounds(const StoredPlacement &in)
         top = in.designPlace.y;
     }
 
-    const PixelRect &home = homeScreen(boxOf(), in.screens);
+    // A copy: GCC 14 takes the reference for one into the temporary box (-Wdangling-reference).
+    const PixelRect home = homeScreen(boxOf(), in.screens);
     // A place the keys, a drag or the window manager allowed comes back as it
     // was, as long as the window can still be grabbed by its title bar and its
     // camera button clicked, even where either hangs over a screen's edge.

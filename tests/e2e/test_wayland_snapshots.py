@@ -11,6 +11,7 @@ from zxe2e.crosshair import JPEG_TOLERANCE
 from zxe2e.waiting import EVENT_TIMEOUT, happens_within
 
 SHADOW_REACH = 30  # mutter darkens up to about 26 px next to a shaped window's edges
+DEBIAN_13 = wayland.debian_version() == "13"
 
 
 class WaylandSnapshotCase(wayland.WaylandTestCase):
@@ -125,6 +126,8 @@ class GnomeSnapshotTest(WaylandSnapshotCase):
         self.check_form_area_then_client_area()
 
 
+@unittest.skipIf(DEBIAN_13, "Debian 13: KWin 6.3 --virtual composites with QPainter without a GPU; it then offers no "
+                            "org.kde.KWin.ScreenShot2 and its screenshot portal answers 1 (no picture) at once")
 class KdeSnapshotTest(WaylandSnapshotCase):
     """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
 
@@ -134,6 +137,8 @@ class KdeSnapshotTest(WaylandSnapshotCase):
         self.check_form_area_then_client_area()
 
 
+@unittest.skipIf(DEBIAN_13, "Debian 13: GNOME 48 shows its 'Allow Applications to Take Screenshots?' dialog "
+                            "without dimming the screen behind it, and the dimming is how this test sees the dialog")
 class GnomeUnansweredPermissionTest(WaylandSnapshotCase):
     session_class = wayland.GnomeSession
     session_options = {"stored_permission": False}

@@ -13,6 +13,8 @@ import zxe2e
 from zxe2e import Rect, crosshair, wayland
 from zxe2e.crosshair import JPEG_TOLERANCE, RED
 
+DEBIAN_13 = wayland.debian_version() == "13"
+
 
 class CompositedWindowCase:
     """Mixin: the checks, given below() (the colour the screen shows under the window at x, y)."""
@@ -168,6 +170,13 @@ class SwayWindowTest(WaylandWindowCase):
         # The rig turns sway's borders off; the native window has come up without one already.
         self.session.swaymsg("default_floating_border normal")
 
+    def assert_dialog(self, program, wid, title, open_it, size=None):
+        if title == crosshair.about_title() and DEBIAN_13:
+            # Everything before the About window has been checked by now.
+            self.skipTest("Debian 13: sway 1.10 drew the About window's picture about 200 px right of and 80 px "
+                          "below its own frame for it in 3 of 8 runs (0 of 3 on sway 1.7)")
+        super().assert_dialog(program, wid, title, open_it, size)
+
     def test_floats_see_through_and_dialogs(self):
         self.check_window()
 
@@ -201,6 +210,8 @@ class GnomeWindowTest(WaylandWindowCase):
         self.check_window()
 
 
+@unittest.skipIf(DEBIAN_13, "Debian 13: KWin 6.3 --virtual composites with QPainter without a GPU and then offers no "
+                            "org.kde.KWin.ScreenShot2, the rig's picture of the screen")
 class KdeWindowTest(WaylandWindowCase):
     """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
 

@@ -90,6 +90,16 @@ def session_user():
     return entry.pw_uid, entry.pw_gid
 
 
+def debian_version():
+    """VERSION_ID of /etc/os-release ("12", "13"...) on Debian, else None: the desktops' versions follow it."""
+    try:
+        with open("/etc/os-release") as release:
+            fields = dict(line.rstrip("\n").split("=", 1) for line in release if "=" in line)
+    except OSError:
+        return None
+    return fields.get("VERSION_ID", "").strip('"') if fields.get("ID") == "debian" else None
+
+
 def _missing(tools):
     return [tool for tool in tools if not (shutil.which(tool) or os.path.exists(tool))]
 

@@ -76,8 +76,7 @@ public:
     QtScreenReader(std::unique_ptr<ScreenGrabber> grabber, const MainWindow &window);
     ~QtScreenReader() override;
 
-    void prepare() override;
-    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare) override;
+    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &buttonSquare) override;
     void cancel() override;
 
 private:

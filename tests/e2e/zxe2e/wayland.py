@@ -459,6 +459,7 @@ class WaylandSession(XDisplayClient):
 
     def click(self, x, y, button=1):
         """Moves the pointer to screen (x, y) and clicks there: reaches native and X11 windows alike."""
+        self._space_clicks(x, y, button)
         self.move_mouse(x, y)
         self.agent(f"press {button}")
         self.agent(f"release {button}")

@@ -48,6 +48,8 @@ def lib():
                 ("XCreateSimpleWindow", window, [display, window] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 3
                  + [ctypes.c_ulong] * 2),
                 ("XDestroyWindow", ctypes.c_int, [display, window]),
+                ("XMapWindow", ctypes.c_int, [display, window]),
+                ("XUnmapWindow", ctypes.c_int, [display, window]),
                 ("XGetSelectionOwner", window, [display, atom]),
                 ("XSetSelectionOwner", ctypes.c_int, [display, atom, window, ctypes.c_ulong]),
                 ("XConvertSelection", ctypes.c_int, [display, atom, atom, atom, window, ctypes.c_ulong]),

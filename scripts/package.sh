@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine and builds the Debian package
+# Sets up a Debian 12 or 13 machine and builds the Debian package
 # build-package/zentrolux_<version>_<architecture>.deb; prints its path last.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine, builds Zentrolux and starts it on this desktop.
+# Sets up a Debian 12 or 13 machine, builds Zentrolux and starts it on this desktop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -59,11 +59,12 @@ build() {
 
 # ctest shows a test module's output only when it fails: note what its tests skipped, and why.
 e2e_tests() {
-    ctest --preset ci -j"$jobs" "$@"
-    local line
+    local status=0 line
+    ctest --preset ci -j"$jobs" "$@" || status=$?
     while IFS= read -r line; do
         skips+=("$line")
     done < <(sed -n 's/^.*(\(test_[^)]*\)) \.\.\. skipped \(.*\)$/\1: \2/p' build/Testing/Temporary/LastTest.log)
+    return "$status"
 }
 
 stage_build() {

@@ -103,7 +103,13 @@ public:
 
     void requestPlace(QWidget &window, const QRect &outer) override
     {
-        m_x11->requestPlace(window, outer);
+        // sway answers an X11 request by centring the window anew: it gives
+        // X11 that place at once, but its own state only later. A move over
+        // IPC meanwhile can bring its state back to where it was before, and
+        // then sway tells X11 nothing, which keeps the centred place. So X11
+        // is asked for a new size only, and the place always over IPC.
+        if (place(window).outer.size() != outer.size())
+            m_x11->requestPlace(window, outer);
         const QRect now = place(window).outer;
         const QWindow *handle = window.windowHandle();
         if (now.topLeft() == outer.topLeft() || handle == nullptr || now.isEmpty())

@@ -147,12 +147,15 @@ def wait_bands(session, wid, timeout=EVENT_TIMEOUT, inside_of=None):
     """Waits until the window shows two pairs of bands centred in its inside; returns (inside, columns, rows).
 
     inside_of(wid): where the inside is, for a window whose X window holds its frame too (Wine's)."""
+    seen = {}
+
     def settled():
         inside = (inside_of or session.geometry)(wid)
         columns, rows = bands(session.screenshot(), inside)
+        seen.update(inside=inside, columns=columns, rows=rows)
         return (inside, columns, rows) if centred(columns, rows, inside) else None
 
-    return wait_until(settled, timeout, message="no two pairs of bands about the centre")
+    return wait_until(settled, timeout, message=lambda: f"no two pairs of bands about the centre; last seen {seen}")
 
 
 def red_in_inside(shot, inside):

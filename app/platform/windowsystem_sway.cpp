@@ -2,11 +2,14 @@
 // position requests sway does not honour, since it keeps floating X11 windows
 // where it put them. Sizes still go through X11; the place is asked of sway
 // itself over its IPC socket ($SWAYSOCK, the i3 protocol), by moving the
-// window's container by the difference, so sway's own title bar and border
-// need not be known.
+// window's container by the difference from where sway's own tree has the
+// inside, so sway's own title bar and border need not be known.
 #include "windowsystem_backends.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
@@ -17,6 +20,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace zx {
@@ -24,20 +28,22 @@ namespace zx {
 namespace {
 
 constexpr std::uint32_t RunCommand = 0;
+constexpr std::uint32_t GetTree = 4;
 constexpr int AnswerTimeoutMilliseconds = 1000;
 constexpr int PollMicroseconds = 500;
+constexpr std::uint32_t MaxReplyBytes = 64u << 20; // a tree of many windows, not an unbounded read
 
-// One command over a fresh connection; true when sway says it succeeded.
-bool runSwayCommand(const std::string &socketPath, const std::string &command)
+// One message over a fresh connection; the reply's payload, or nothing.
+std::optional<std::string> askSway(const std::string &socketPath, std::uint32_t type, const std::string &payload)
 {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return false;
+        return std::nullopt;
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
     if (socketPath.size() >= sizeof address.sun_path) {
         ::close(fd);
-        return false;
+        return std::nullopt;
     }
     std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
     timeval timeout { 1, 0 };
@@ -47,9 +53,9 @@ bool runSwayCommand(const std::string &socketPath, const std::string &command)
 
     // "i3-ipc", the payload's length and the message type, both in the host's byte order.
     std::string message = "i3-ipc";
-    const std::uint32_t header[2] = { static_cast<std::uint32_t>(command.size()), RunCommand };
+    const std::uint32_t header[2] = { static_cast<std::uint32_t>(payload.size()), type };
     message.append(reinterpret_cast<const char *>(header), sizeof header);
-    message += command;
+    message += payload;
     const auto sendAll = [&](const char *data, std::size_t size) {
         while (size > 0) {
             const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
@@ -77,13 +83,35 @@ bool runSwayCommand(const std::string &socketPath, const std::string &command)
     if (ok) {
         std::uint32_t length = 0;
         std::memcpy(&length, replyHeader + 6, sizeof length);
-        reply.resize(std::min<std::uint32_t>(length, 1 << 16));
-        ok = readAll(reply.data(), reply.size());
+        if (length > MaxReplyBytes)
+            ok = false;
+        else {
+            reply.resize(length);
+            ok = readAll(reply.data(), reply.size());
+        }
     }
     ::close(fd);
-    // [{"success":true}] for each command run; a criteria that matched nothing fails.
-    return ok && reply.find("\"success\":true") != std::string::npos
-        && reply.find("\"success\":false") == std::string::npos;
+    return ok ? std::optional<std::string>(std::move(reply)) : std::nullopt;
+}
+
+// Where sway itself puts the inside of the window whose X11 id is given:
+// its own state, which a move over IPC starts from. The X11 place can lag
+// behind it or, after a request of the window's own, run ahead of it.
+std::optional<QPoint> insideInTree(const QJsonObject &node, qint64 window)
+{
+    if (node.value(QStringLiteral("window")).toInteger(-1) == window) {
+        const QJsonObject rect = node.value(QStringLiteral("rect")).toObject();
+        const QJsonObject content = node.value(QStringLiteral("window_rect")).toObject();
+        return QPoint(rect.value(QStringLiteral("x")).toInt() + content.value(QStringLiteral("x")).toInt(),
+            rect.value(QStringLiteral("y")).toInt() + content.value(QStringLiteral("y")).toInt());
+    }
+    for (const auto *children : { "nodes", "floating_nodes" }) {
+        for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
+            if (auto found = insideInTree(child.toObject(), window))
+                return found;
+        }
+    }
+    return std::nullopt;
 }
 
 class SwayWindowSystem final : public WindowSystem {
@@ -103,20 +131,22 @@ public:
 
     void requestPlace(QWidget &window, const QRect &outer) override
     {
-        // sway answers an X11 request by centring the window anew: it gives
-        // X11 that place at once, but its own state only later. A move over
-        // IPC meanwhile can bring its state back to where it was before, and
-        // then sway tells X11 nothing, which keeps the centred place. So X11
-        // is asked for a new size only, and the place always over IPC.
-        if (place(window).outer.size() != outer.size())
+        const WindowPlace before = place(window);
+        // sway answers an X11 request by centring the window anew, so X11 is
+        // asked for a new size only and the place always over IPC.
+        if (before.outer.size() != outer.size())
             m_x11->requestPlace(window, outer);
-        const QRect now = place(window).outer;
         const QWindow *handle = window.windowHandle();
-        if (now.topLeft() == outer.topLeft() || handle == nullptr || now.isEmpty())
+        if (handle == nullptr || before.outer.isEmpty())
             return;
-        const int dx = outer.left() - now.left();
-        const int dy = outer.top() - now.top();
-        const std::string criteria = "[id=" + std::to_string(handle->winId()) + "] ";
+        const qint64 id = qint64(handle->winId());
+        const std::optional<QPoint> from = swayInside(id);
+        if (!from)
+            return;
+        const QPoint target = outer.topLeft() + (before.inside.topLeft() - before.outer.topLeft());
+        const int dx = target.x() - from->x();
+        const int dy = target.y() - from->y();
+        const std::string criteria = "[id=" + std::to_string(id) + "] ";
         std::string command;
         if (dx != 0)
             command += criteria + "move " + (dx > 0 ? "right " : "left ") + std::to_string(std::abs(dx)) + " px";
@@ -125,16 +155,30 @@ public:
                 command += "; ";
             command += criteria + "move " + (dy > 0 ? "down " : "up ") + std::to_string(std::abs(dy)) + " px";
         }
-        if (!runSwayCommand(m_socket, command))
-            return;
-        // The next key reads the outcome: wait until the window is there, or sway put it elsewhere.
+        // [{"success":true}] for each command run; a criteria that matched nothing fails.
+        if (!command.empty()) {
+            const auto reply = askSway(m_socket, RunCommand, command);
+            if (!reply || reply->find("\"success\":false") != std::string::npos)
+                return;
+        }
+        // The next key reads the outcome from X11: wait until X11 has it too.
+        const QPoint settled = swayInside(id).value_or(target);
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < AnswerTimeoutMilliseconds && place(window).outer.topLeft() == now.topLeft())
+        while (clock.elapsed() < AnswerTimeoutMilliseconds && place(window).inside.topLeft() != settled)
             QThread::usleep(PollMicroseconds);
     }
 
 private:
+    std::optional<QPoint> swayInside(qint64 window) const
+    {
+        const auto tree = askSway(m_socket, GetTree, {});
+        if (!tree)
+            return std::nullopt;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(*tree));
+        return insideInTree(document.object(), window);
+    }
+
     std::unique_ptr<WindowSystem> m_x11;
     std::string m_socket;
 };

@@ -29,7 +29,8 @@ esac
 packages=(
     # build
     cmake ninja-build g++ pkg-config python3 libgtest-dev
-    qt6-base-dev qt6-multimedia-dev libturbojpeg0-dev libxcb1-dev libxcb-shape0-dev
+    qt6-base-dev qt6-multimedia-dev libturbojpeg0-dev libjpeg62-turbo-dev libxcb1-dev libxcb-shape0-dev
+    libxcb-shm0-dev libxcb-damage0-dev
     fonts-dejavu-core
     # tests: a virtual X display with a window manager, and tools to drive it
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick

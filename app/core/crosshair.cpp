@@ -448,6 +448,7 @@ void Crosshair::runSnapshot(bool sequence)
     const PixelRect inside = m_window.bounds().inside;
     const PixelRect buttonSquare { inside.left + m_button.left, inside.top + m_button.top,
         inside.left + m_button.right, inside.top + m_button.bottom };
+    m_screen.prepare();
     m_buttonShown = false;
     formResize();
     m_window.letEventsRun();
@@ -476,7 +477,7 @@ void Crosshair::runSnapshot(bool sequence)
     const auto grabStart = SteadyClock::now();
     const WindowBounds grabbed = m_window.bounds();
     const PixelRect area = m_settings.captureClient ? grabbed.inside : grabbed.outer;
-    const Grab shot = m_screen.grab(area, buttonSquare);
+    const Grab shot = m_screen.grab(area, grabbed.inside, buttonSquare);
     m_timings.grab = microsecondsSince(grabStart);
 
     // 5. The file, or the reason there is none.

@@ -1,5 +1,5 @@
 // The crosshair window on an X11 display (also under XWayland): its real
-// place read from the server, requests that wait for the window manager's
+// place as the server reports it, requests that wait for the window manager's
 // answer, shapes for drawing and for input, translucency where a compositor
 // draws windows, and floating where the window manager has no above state.
 #include "windowsystem_backends.h"
@@ -89,14 +89,35 @@ public:
         const xcb_window_t id = nativeId(window);
         if (id == XCB_WINDOW_NONE)
             return { window.frameGeometry(), window.geometry() };
-        auto geometry
-            = own(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), nullptr));
-        auto origin = own(xcb_translate_coordinates_reply(
-            m_connection, xcb_translate_coordinates(m_connection, id, m_root, 0, 0), nullptr));
+        // The last answer holds until an event says the window, a frame
+        // around it or the frame's extents changed.
+        if (m_answers != nullptr) {
+            watch(id);
+            takeEvents(id);
+            if (m_placeKnown)
+                return m_place;
+        }
+        xcb_connection_t *c = m_answers != nullptr ? m_answers : m_connection;
+        // One round trip: every question goes out before the first answer is awaited.
+        const auto geometryCookie = xcb_get_geometry(c, id);
+        const auto originCookie = xcb_translate_coordinates(c, id, m_root, 0, 0);
+        const auto extentsCookie = xcb_get_property(c, 0, id, m_frameExtents, XCB_ATOM_CARDINAL, 0, 4);
+        auto geometry = own(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+        auto origin = own(xcb_translate_coordinates_reply(c, originCookie, nullptr));
+        const QMargins frame = frameExtents(own(xcb_get_property_reply(c, extentsCookie, nullptr)).get());
         if (!geometry || !origin)
             return { window.frameGeometry(), window.geometry() };
         const QRect inside(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        return { inside.marginsAdded(frameExtents(id)), inside };
+        const WindowPlace now { inside.marginsAdded(frame), inside };
+        if (m_answers != nullptr) {
+            // Events that came with the answers but from before the questions
+            // are in them already.
+            m_place = now;
+            m_placeKnown = true;
+            m_askedAt = static_cast<std::uint16_t>(geometryCookie.sequence);
+            takeEvents(id);
+        }
+        return now;
     }
 
     void requestPlace(QWidget &window, const QRect &outer) override
@@ -105,13 +126,10 @@ public:
         const xcb_window_t id = nativeId(window);
         if (id == XCB_WINDOW_NONE)
             return; // placed once it is shown
-        const bool hearing = listenForAnswers(id, true);
+        const bool hearing = listenForAnswers(id);
         const WindowPlace before = place(window);
-        if (before.outer == outer) {
-            if (hearing)
-                listenForAnswers(id, false);
+        if (before.outer == outer)
             return;
-        }
         QRect inside = outer.marginsRemoved(before.frame());
         inside.setSize(inside.size().expandedTo(QSize(1, 1)));
         // Through QWindow, not QWidget: the widget remembers what it asked for
@@ -149,8 +167,6 @@ public:
         }
         if (hearing && !m_managerAnswers)
             m_managerAnswers = answered(id); // it may have come with the new place
-        if (hearing)
-            listenForAnswers(id, false);
     }
 
     void setShape(QWidget &window, const QRegion &opaque) override
@@ -191,19 +207,18 @@ public:
     }
 
 private:
-    // Selects the window's structure events on a connection of our own (Qt
-    // reads its own) for the time of one request, with nothing older queued.
-    // A window manager places a new window, and tells it so, before it shows
-    // it: that answer is not to the request, so a new window is waited for.
-    bool listenForAnswers(xcb_window_t id, bool on)
+    // Readies the window's events on our own connection for one request,
+    // with everything older taken. A window manager places a new window, and
+    // tells it so, before it shows it: that answer is not to the request, so
+    // a new window is waited for.
+    bool listenForAnswers(xcb_window_t id)
     {
         if (m_answers == nullptr)
             return false;
-        const uint32_t mask = on ? XCB_EVENT_MASK_STRUCTURE_NOTIFY : XCB_EVENT_MASK_NO_EVENT;
-        xcb_change_window_attributes(m_answers, id, XCB_CW_EVENT_MASK, &mask);
+        watch(id);
         QElapsedTimer clock;
         clock.start();
-        while (on && clock.elapsed() < AnswerTimeoutMilliseconds) {
+        while (clock.elapsed() < AnswerTimeoutMilliseconds) {
             auto attributes = own(xcb_get_window_attributes_reply(
                 m_answers, xcb_get_window_attributes(m_answers, id), nullptr));
             if (!attributes || attributes->map_state == XCB_MAP_STATE_VIEWABLE)
@@ -211,23 +226,79 @@ private:
             QThread::usleep(PollMicroseconds);
         }
         std::free(xcb_get_input_focus_reply(m_answers, xcb_get_input_focus(m_answers), nullptr));
-        while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers))
-            std::free(event);
+        takeEvents(id);
+        m_answered = false;
         return true;
     }
 
     // Whether the window manager's answer, a sent ConfigureNotify, has come.
     bool answered(xcb_window_t id)
     {
-        bool seen = false;
+        takeEvents(id);
+        return m_answered;
+    }
+
+    // Hears, on our own connection (Qt reads its own), of every change to the
+    // window's place: moves and resizes of the window and of each window the
+    // window manager put around it, a new parent, new frame extents.
+    void watch(xcb_window_t id) const
+    {
+        if (id == m_watched && m_chainKnown)
+            return;
+        if (id != m_watched) {
+            const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(m_answers, id, XCB_CW_EVENT_MASK, &mask);
+            m_watched = id;
+        }
+        const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+        for (const xcb_window_t frame : m_chain)
+            xcb_change_window_attributes(m_answers, frame, XCB_CW_EVENT_MASK, &none);
+        // The frames the window lies in now, up to the root; selected before
+        // the next question about the place, so no move goes unheard.
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        m_chain.clear();
+        xcb_window_t at = id;
+        while (true) {
+            auto tree = own(xcb_query_tree_reply(m_answers, xcb_query_tree(m_answers, at), nullptr));
+            if (!tree || tree->parent == XCB_WINDOW_NONE || tree->parent == m_root)
+                break;
+            at = tree->parent;
+            m_chain.push_back(at);
+            xcb_change_window_attributes(m_answers, at, XCB_CW_EVENT_MASK, &mask);
+        }
+        m_chainKnown = true;
+        m_placeKnown = false;
+    }
+
+    void takeEvents(xcb_window_t id) const
+    {
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_answers)) {
+            const int type = event->response_type & 0x7f;
             const bool sent = (event->response_type & 0x80) != 0;
-            if (sent && (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY
-                && reinterpret_cast<xcb_configure_notify_event_t *>(event)->window == id)
-                seen = true;
+            // What happened after the last question was put makes its answer old.
+            const bool afterAsking = static_cast<std::int16_t>(event->sequence - m_askedAt) >= 0;
+            switch (type) {
+            case XCB_CONFIGURE_NOTIFY:
+                if (sent && reinterpret_cast<xcb_configure_notify_event_t *>(event)->window == id)
+                    m_answered = true;
+                [[fallthrough]];
+            case XCB_GRAVITY_NOTIFY:
+                m_placeKnown = m_placeKnown && !afterAsking;
+                break;
+            case XCB_REPARENT_NOTIFY:
+            case XCB_DESTROY_NOTIFY:
+                m_chainKnown = false;
+                m_placeKnown = false;
+                break;
+            case XCB_PROPERTY_NOTIFY:
+                if (reinterpret_cast<xcb_property_notify_event_t *>(event)->atom == m_frameExtents)
+                    m_placeKnown = m_placeKnown && !afterAsking;
+                break;
+            default:
+                break;
+            }
             std::free(event);
         }
-        return seen;
     }
 
     // The window's native handle as it is now: the widget's own record of it
@@ -264,13 +335,11 @@ private:
 
     // The frame the window manager put around the window; none before it
     // has framed it, or without one.
-    QMargins frameExtents(xcb_window_t id) const
+    static QMargins frameExtents(xcb_get_property_reply_t *reply)
     {
-        auto reply = own(xcb_get_property_reply(m_connection,
-            xcb_get_property(m_connection, 0, id, m_frameExtents, XCB_ATOM_CARDINAL, 0, 4), nullptr));
-        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
+        if (reply == nullptr || reply->format != 32 || xcb_get_property_value_length(reply) != 16)
             return {};
-        const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+        const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply));
         // left, right, top, bottom
         return { int(v[0]), int(v[2]), int(v[1]), int(v[3]) };
     }
@@ -279,8 +348,18 @@ private:
     xcb_window_t m_root;
     bool m_translucent = false;
     xcb_atom_t m_frameExtents;
-    xcb_connection_t *m_answers; // hears the window manager's answers; null without
+    xcb_connection_t *m_answers; // hears the window manager's answers and the window's moves; null without
     bool m_managerAnswers = false; // the window manager has answered a request
+
+    // What m_answers has heard. The window's place is kept while no event
+    // says it changed; a new window or a new parent is watched anew.
+    mutable xcb_window_t m_watched = XCB_WINDOW_NONE;
+    mutable std::vector<xcb_window_t> m_chain; // the frames around it, innermost first
+    mutable bool m_chainKnown = false;
+    mutable WindowPlace m_place;
+    mutable bool m_placeKnown = false;
+    mutable std::uint16_t m_askedAt = 0; // the sequence number of the last question about the place
+    mutable bool m_answered = false; // a sent ConfigureNotify since listenForAnswers()
 };
 
 } // namespace

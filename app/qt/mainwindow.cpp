@@ -240,10 +240,19 @@ void MainWindow::setLook(const WindowLook &look)
     // The window manager draws the frame; only the inside is ours to shape.
     region.translate(-look.shape.frameLeft, -look.shape.frameTop);
     region &= QRect(0, 0, look.shape.inside.width(), look.shape.inside.height());
+    // The window paints its lines on the crosshair colour, and, translucent,
+    // clears what lies outside its opaque parts: with the same lines only the
+    // parts that joined or left them change (the button's square, when it is
+    // hidden for a snapshot and shown again), not the whole window.
+    const bool sameLines = look.lines == m_look.lines;
+    const QRegion changed = region.xored(m_opaque);
     m_look = look;
     m_opaque = region;
     m_windowSystem.setShape(*this, region);
-    update();
+    if (!sameLines)
+        update();
+    else if (!changed.isEmpty())
+        update(changed);
 }
 
 void MainWindow::enableButton(bool enabled)

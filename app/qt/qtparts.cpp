@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QSoundEffect>
 #include <QUrl>
+#include <QWindow>
 
 namespace zx {
 
@@ -151,10 +152,28 @@ QtScreenReader::QtScreenReader(std::unique_ptr<ScreenGrabber> grabber, const Mai
 
 QtScreenReader::~QtScreenReader() = default;
 
-Grab QtScreenReader::grab(const PixelRect &area, const PixelRect &buttonSquare)
+namespace {
+
+// The window's native handle as it is now: QWidget::winId() can name a native
+// window that Qt has since re-created with other flags.
+WId nativeWindow(const QWidget &window)
+{
+    const QWindow *handle = window.windowHandle();
+    return handle != nullptr && handle->handle() != nullptr ? handle->winId() : 0;
+}
+
+} // namespace
+
+void QtScreenReader::prepare()
+{
+    m_grabber->prepare(nativeWindow(m_window));
+}
+
+Grab QtScreenReader::grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare)
 {
     const auto rect = [](const PixelRect &r) { return QRect(r.left, r.top, r.width(), r.height()); };
-    GrabResult shot = m_grabber->grab({ rect(area), rect(buttonSquare), m_window.buttonPainted(), m_window.winId() });
+    GrabResult shot = m_grabber->grab(
+        { rect(area), rect(inside), rect(buttonSquare), m_window.buttonPainted(), nativeWindow(m_window) });
     Grab result;
     result.outcome = shot.outcome;
     result.problem = shot.problem.toStdString();

@@ -76,7 +76,8 @@ public:
     QtScreenReader(std::unique_ptr<ScreenGrabber> grabber, const MainWindow &window);
     ~QtScreenReader() override;
 
-    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &buttonSquare) override;
+    void prepare() override;
+    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare) override;
     void cancel() override;
 
 private:

@@ -50,7 +50,7 @@ GdiScreenReader::GdiScreenReader(const Win32Window &window)
 {
 }
 
-Grab GdiScreenReader::grab(const PixelRect &area, const PixelRect &buttonSquare)
+Grab GdiScreenReader::grab(const PixelRect &area, const PixelRect &, const PixelRect &buttonSquare)
 {
     // Not before the screen stops showing the button: the new region must be
     // drawn and the windows below must have repainted that square.

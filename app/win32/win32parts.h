@@ -35,7 +35,7 @@ private:
 class GdiScreenReader final : public ScreenReader {
 public:
     explicit GdiScreenReader(const Win32Window &window);
-    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &buttonSquare) override;
+    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare) override;
     void cancel() override { }
 
 private:

@@ -2,9 +2,14 @@
 
 #include "privatefile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zx {
 
@@ -39,9 +44,28 @@ void writeHeaders(std::uint8_t *file, int width, int height, std::uint32_t pixel
     put32(file + 34, pixelBytes); // compression (30) stays 0: none
 }
 
+// Pixels to blue, green, red bytes. With SSE2 (every x86-64 processor has
+// it) four at a step: each pixel's colour bytes shift down over the unused
+// bytes before them. A step stores 16 bytes for 12, so the last pixel goes
+// one by one with any others left over.
 void convertRow(const std::uint8_t *source, int width, std::uint8_t *target)
 {
-    for (int x = 0; x < width; ++x) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i lane0 = _mm_setr_epi32(0xffffff, 0, 0, 0);
+    const __m128i lane1 = _mm_setr_epi32(0, 0xffffff, 0, 0);
+    const __m128i lane2 = _mm_setr_epi32(0, 0, 0xffffff, 0);
+    const __m128i lane3 = _mm_setr_epi32(0, 0, 0, 0xffffff);
+    for (; x + 5 <= width; x += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * static_cast<std::size_t>(x)));
+        const __m128i first = _mm_or_si128(_mm_and_si128(pixels, lane0), _mm_srli_si128(_mm_and_si128(pixels, lane1), 1));
+        const __m128i second = _mm_or_si128(
+            _mm_srli_si128(_mm_and_si128(pixels, lane2), 2), _mm_srli_si128(_mm_and_si128(pixels, lane3), 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target), _mm_or_si128(first, second));
+        target += 12;
+    }
+#endif
+    for (; x < width; ++x) {
         std::uint32_t pixel;
         std::memcpy(&pixel, source + 4 * static_cast<std::size_t>(x), sizeof pixel);
         target[0] = static_cast<std::uint8_t>(pixel); // blue
@@ -50,6 +74,11 @@ void convertRow(const std::uint8_t *source, int width, std::uint8_t *target)
         target += 3;
     }
 }
+
+// Rows go out in pieces of about this size: small enough to stay in the
+// processor's cache between conversion and write (and for the allocator to
+// reuse rather than map afresh), large enough for few calls.
+constexpr std::size_t kPieceBytes = 120 * 1024;
 
 } // namespace
 
@@ -64,18 +93,28 @@ bool writeBmp24(
     if (pixelBytes > std::numeric_limits<std::uint32_t>::max() - kHeadersSize)
         return false;
 
-    // The whole file in one buffer, so that it goes out in one write.
-    const std::size_t fileSize = kHeadersSize + static_cast<std::size_t>(pixelBytes);
-    auto file = std::make_unique_for_overwrite<std::uint8_t[]>(fileSize);
-    writeHeaders(file.get(), width, height, static_cast<std::uint32_t>(pixelBytes));
-    const std::size_t padding = static_cast<std::size_t>(pitch) - static_cast<std::size_t>(width) * 3;
-    std::uint8_t *row = file.get() + kHeadersSize;
-    for (int y = height - 1; y >= 0; --y) {
-        convertRow(rgb32 + static_cast<std::size_t>(y) * strideBytes, width, row);
-        std::memset(row + static_cast<std::size_t>(width) * 3, 0, padding);
-        row += pitch;
+    PrivateFile file(path);
+    if (!file.isOpen())
+        return false;
+    // One pass over the picture: a piece of rows is converted, then written
+    // while it is still in the cache, rather than the whole file built first.
+    const auto rowBytes = static_cast<std::size_t>(pitch);
+    const std::size_t rowsPerPiece = std::max<std::size_t>(1, kPieceBytes / rowBytes);
+    auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kHeadersSize + rowsPerPiece * rowBytes);
+    writeHeaders(piece.get(), width, height, static_cast<std::uint32_t>(pixelBytes));
+    const std::size_t padding = rowBytes - static_cast<std::size_t>(width) * 3;
+    std::uint8_t *first = piece.get() + kHeadersSize; // the headers go out with the first rows
+    for (int y = height - 1; y >= 0; first = piece.get()) {
+        std::uint8_t *row = first;
+        for (std::size_t n = 0; n < rowsPerPiece && y >= 0; ++n, --y) {
+            convertRow(rgb32 + static_cast<std::size_t>(y) * strideBytes, width, row);
+            std::memset(row + static_cast<std::size_t>(width) * 3, 0, padding);
+            row += rowBytes;
+        }
+        if (!file.write({ piece.get(), static_cast<std::size_t>(row - piece.get()) }))
+            return false;
     }
-    return writePrivateFile(path, { file.get(), fileSize });
+    return file.finish();
 }
 
 } // namespace zx

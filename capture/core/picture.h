@@ -9,9 +9,9 @@
 
 namespace zx {
 
-// A grabbed picture: rows of 32-bit 0xffRRGGBB pixels in native byte order.
-// It points into memory that `owner` keeps alive, so a toolkit's image can be
-// handed on without a copy.
+// A grabbed picture: rows of 32-bit 0x..RRGGBB pixels in native byte order,
+// the top byte unused. It points into memory that `owner` keeps alive, so a
+// toolkit's image or the screen's own pixels can be handed on without a copy.
 struct Picture {
     int width = 0;
     int height = 0;
@@ -38,12 +38,21 @@ class ScreenReader {
 public:
     virtual ~ScreenReader() = default;
 
+    // A snapshot begins: the window is about to hide its button and show the
+    // moment in its caption. A reader that can see the screen change starts
+    // watching here, so that grab() takes the picture as soon as it shows.
+    virtual void prepare() { }
+
     // What the screen shows in `area` (screen pixels), as large as the area.
     // `buttonSquare` is where the camera button was until just now: the
-    // picture is not taken while the screen still shows it.
-    [[nodiscard]] virtual Grab grab(const PixelRect &area, const PixelRect &buttonSquare) = 0;
+    // picture is not taken while the screen still shows it. `inside` is the
+    // window's inside; the rest of the area is its frame, with the caption
+    // that was just set.
+    [[nodiscard]] virtual Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare)
+        = 0;
 
-    // Ends a grab that waits for the desktop; it gives Cancelled.
+    // Ends a grab that waits for the desktop; it gives Cancelled. Also ends
+    // what prepare() began when the snapshot stops before its grab.
     virtual void cancel() = 0;
 };
 

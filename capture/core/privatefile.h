@@ -1,15 +1,31 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
 namespace zx {
 
-// Writes `bytes` as the whole file at `path` (UTF-8), replacing a file of that
-// name but never writing through a link, readable by the owner only. False,
-// with no file left, when it cannot be written. One implementation per
-// system; CMake picks the file.
-[[nodiscard]] bool writePrivateFile(const std::string &path, std::span<const std::uint8_t> bytes);
+// A new file at `path` (UTF-8) written in pieces, replacing a file of that
+// name but never writing through a link, readable by the owner only. Unless
+// finish() succeeds it is removed again: no half-written file is left. One
+// implementation per system; CMake picks the file.
+class PrivateFile {
+public:
+    explicit PrivateFile(const std::string &path);
+    ~PrivateFile();
+    PrivateFile(const PrivateFile &) = delete;
+    PrivateFile &operator=(const PrivateFile &) = delete;
+
+    [[nodiscard]] bool isOpen() const;
+    [[nodiscard]] bool write(std::span<const std::uint8_t> bytes);
+    // Closes the file; true when every piece reached it.
+    [[nodiscard]] bool finish();
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> m_handle;
+};
 
 } // namespace zx

@@ -4,27 +4,57 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace zx {
 
-bool writePrivateFile(const std::string &path, std::span<const std::uint8_t> bytes)
+struct PrivateFile::Handle {
+    std::string path;
+    int fd = -1;
+    bool created = false; // ours to remove again
+    bool finished = false;
+};
+
+PrivateFile::PrivateFile(const std::string &path)
+    : m_handle(std::make_unique<Handle>())
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    bool written = true;
-    while (written && !bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+    m_handle->path = path;
+    m_handle->fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    m_handle->created = m_handle->fd >= 0;
+}
+
+PrivateFile::~PrivateFile()
+{
+    if (m_handle->fd >= 0)
+        ::close(m_handle->fd);
+    if (m_handle->created && !m_handle->finished)
+        ::unlink(m_handle->path.c_str());
+}
+
+bool PrivateFile::isOpen() const
+{
+    return m_handle->fd >= 0;
+}
+
+bool PrivateFile::write(std::span<const std::uint8_t> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(m_handle->fd, bytes.data(), bytes.size());
         if (done <= 0) {
-            written = done < 0 && errno == EINTR;
-            continue;
+            if (done < 0 && errno == EINTR)
+                continue;
+            return false;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(done));
     }
-    if (::close(fd) != 0 || !written) {
-        ::unlink(path.c_str());
-        return false;
-    }
     return true;
+}
+
+bool PrivateFile::finish()
+{
+    const int fd = std::exchange(m_handle->fd, -1);
+    m_handle->finished = fd >= 0 && ::close(fd) == 0;
+    return m_handle->finished;
 }
 
 } // namespace zx

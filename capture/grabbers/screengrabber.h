@@ -16,6 +16,9 @@ namespace zx {
 // What a snapshot asks of the screen.
 struct GrabRequest {
     QRect area; // screen pixels: the window's frame or its inside
+    // The window's inside: the rest of the area is the frame, which shows the
+    // caption that was just set.
+    QRect inside;
     // Where the camera button was, and how it looked: it was just hidden, and
     // the picture must not be taken before the screen stops showing it.
     QRect buttonSquare;
@@ -41,7 +44,13 @@ public:
     // meanwhile, so the window keeps repainting and takes Esc and close.
     [[nodiscard]] virtual GrabResult grab(const GrabRequest &request) = 0;
 
-    // Ends a grab that is waiting for the desktop; it gives Cancelled.
+    // A snapshot begins: the window is about to hide its button and change
+    // its caption, then grab() follows. A grabber that can see the screen
+    // change starts watching it here.
+    virtual void prepare(WId window) { Q_UNUSED(window) }
+
+    // Ends a grab that is waiting for the desktop; it gives Cancelled. Also
+    // ends what prepare() began when the snapshot stops before its grab.
     virtual void cancel() { }
 };
 

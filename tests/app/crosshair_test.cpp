@@ -158,7 +158,7 @@ public:
     }
 
     Grab result { Grab::Outcome::Taken, picture(), {} };
-    PixelRect area, button;
+    PixelRect area, inside, button;
     int cancels = 0;
 
     static Picture picture()
@@ -166,9 +166,11 @@ public:
         static const std::uint32_t pixels[4] = { 0xffc00000u, 0xff000000u, 0xff00ff00u, 0xffffffffu };
         return { 2, 2, 8, reinterpret_cast<const std::uint8_t *>(pixels), nullptr };
     }
-    Grab grab(const PixelRect &a, const PixelRect &b) override
+    void prepare() override { m_log.push_back("prepare"); }
+    Grab grab(const PixelRect &a, const PixelRect &i, const PixelRect &b) override
     {
         area = a;
+        inside = i;
         button = b;
         m_log.push_back("grab");
         return result;
@@ -267,12 +269,15 @@ TEST(Crosshair, SnapshotRoadInOrder)
     r.load();
     test::writeBytes(r.dir / "Images" / "CAP0041.jpg", "");
     r.core.cmdSaveClick();
-    const Log want { "button hidden", "caption Zx - 2024-03-07 21:05:09", "click", "button disabled", "grab",
-        "write 42", "caption Zx", "button enabled", "button shown" };
+    // The screen reader is told before the window changes, so it can watch the change.
+    const Log want { "prepare", "button hidden", "caption Zx - 2024-03-07 21:05:09", "click", "button disabled",
+        "grab", "write 42", "caption Zx", "button enabled", "button shown" };
     EXPECT_EQ(r.log, want);
-    // Form Area: the whole window; the button's square in screen pixels, top right of the inside.
+    // Form Area: the whole window, the frame beyond the inside; the button's square in screen
+    // pixels, top right of the inside.
     EXPECT_EQ(r.screen.area, r.window.outer);
     const PixelRect inside = r.window.bounds().inside;
+    EXPECT_EQ(r.screen.inside, inside);
     EXPECT_EQ(r.screen.button, (PixelRect { inside.right - 25, inside.top, inside.right, inside.top + 25 }));
     EXPECT_EQ(r.writer.quality, 100);
 
@@ -283,8 +288,9 @@ TEST(Crosshair, SnapshotRoadInOrder)
     r.log.clear();
     r.core.keyDown(vk::Space, 0);
     EXPECT_EQ(r.screen.area, inside);
+    EXPECT_EQ(r.screen.inside, inside);
     EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "click"), 0);
-    EXPECT_EQ(r.log[4], "write 43");
+    EXPECT_EQ(r.log[5], "write 43");
     EXPECT_EQ(r.writer.quality, 30);
 }
 
@@ -379,6 +385,9 @@ TEST(Crosshair, FailedSnapshots)
         r.window.onLetEventsRun = [&] { r.core.keyDown(vk::Escape, 0); };
         r.core.timerTick();
         EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "grab"), 0);
+        // The screen reader was prepared for the grab: it is told that none comes.
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "prepare"), 1);
+        EXPECT_EQ(r.screen.cancels, 1);
         EXPECT_TRUE(r.window.look.buttonShown);
         EXPECT_EQ(r.window.caption, "Zx");
     }

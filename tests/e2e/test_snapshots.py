@@ -63,8 +63,14 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
         """Nothing happens: condition holds whenever it is looked at for the given time."""
         self.assertFalse(happens_within(lambda: not condition(), seconds), message)
 
-    def temp_bitmaps(self):
-        return glob.glob(os.path.join(self.session.env["XDG_RUNTIME_DIR"], "zentrolux", "*.bmp"))
+    def temp_bitmaps(self, program):
+        """The program's snapshot bitmaps still there, wherever it may put them: its runtime folder, or a folder
+        of its own in the temporary folder or in /dev/shm when the runtime folder does not live in memory."""
+        uid = os.getuid()
+        folders = [os.path.join(self.session.env["XDG_RUNTIME_DIR"], "zentrolux"),
+                   os.path.join(self.session.env.get("TMPDIR", "/tmp"), f"zentrolux-{uid}"), f"/dev/shm/zentrolux-{uid}"]
+        name = f"snapshot-{program.process.pid}.bmp"
+        return [path for folder in folders for path in glob.glob(os.path.join(folder, name))]
 
     def assert_picture_shows(self, picture, origin, inside, bands, backdrop):
         """Every pixel of the picture that lies in the window's inside shows the backdrop, or the crosshair
@@ -191,7 +197,7 @@ class FailureTest(SnapshotTestCase):
         """A click gives the failure message; then the window is whole again and nothing is left over."""
         self.click_button(inside)
         box = self.wait_message_box(program, icon=None)
-        self.assertEqual(self.temp_bitmaps(), [], "the bitmap outlived the writer")
+        self.assertEqual(self.temp_bitmaps(program), [], "the bitmap outlived the writer")
         # Until the box is answered the snapshot is not over: no button, the moment in the caption.
         square = crosshair.button_square(inside)
         self.assertLess(self.opaque_share(self.session.screenshot(), square, backdrop), 0.1, "button during the box")
@@ -201,7 +207,7 @@ class FailureTest(SnapshotTestCase):
         self.wait_until(lambda: self.opaque_share(self.session.screenshot(), square, backdrop) > 0.9,
                         message="the camera button did not come back")
         self.assertEqual(self.caption(program), program.name)
-        self.assertEqual(self.temp_bitmaps(), [])
+        self.assertEqual(self.temp_bitmaps(program), [])
         self.assertTrue(program.process.alive())
 
     def test_missing_images_folder(self):
@@ -215,7 +221,7 @@ class FailureTest(SnapshotTestCase):
         os.mkdir(program.path("Images"))
         self.click_button(inside)
         self.wait_until(lambda: program.images() == ["CAP0001.jpg"], message="no snapshot after the failure")
-        self.assertEqual(self.temp_bitmaps(), [])
+        self.assertEqual(self.temp_bitmaps(program), [])
 
     def test_missing_jpeg_writer(self):
         folder = self.make_program_copy()

@@ -125,5 +125,29 @@ TEST_F(TempBitmapPath, AFolderTakenByOthersGivesWayToOneOfThisRun)
     }
 }
 
+// Which folder the bitmap goes to, by what the system offers: a folder in
+// memory first, the runtime folder before a shared one.
+TEST(TempBitmapFolder, InMemoryFirst)
+{
+    const auto choose = [](const std::string &runtime, bool runtimeInMemory, bool tmpInMemory, bool shmInMemory) {
+        return detail::chooseFolder({ runtime, runtimeInMemory, "/tmp", tmpInMemory, shmInMemory }, 1000);
+    };
+    // The runtime folder of a desktop session lives in memory.
+    EXPECT_EQ(choose("/run/user/1000", true, false, true), "/run/user/1000/zentrolux");
+    // One on a disk gives way to the temporary folder in memory, else to the shared memory folder.
+    EXPECT_EQ(choose("/home/u/.run", false, true, true), "/tmp/zentrolux-1000");
+    EXPECT_EQ(choose("/home/u/.run", false, false, true), "/dev/shm/zentrolux-1000");
+    EXPECT_EQ(choose("", false, false, true), "/dev/shm/zentrolux-1000");
+    // With no folder in memory: the runtime folder, else the temporary one.
+    EXPECT_EQ(choose("/home/u/.run", false, false, false), "/home/u/.run/zentrolux");
+    EXPECT_EQ(choose("", false, false, false), "/tmp/zentrolux-1000");
+#ifdef __linux__
+    EXPECT_FALSE(detail::inMemory("/proc"));
+    if (fs::is_directory(detail::SharedMemoryFolder)) {
+        EXPECT_TRUE(detail::inMemory(detail::SharedMemoryFolder)); // a tmpfs wherever Linux mounts one
+    }
+#endif
+}
+
 } // namespace
 } // namespace zx::test

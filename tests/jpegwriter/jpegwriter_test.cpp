@@ -1,4 +1,5 @@
 #include "fileio.h"
+#include "jpegencoder.h"
 #include "writertest.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <span>
 #include <string_view>
 
 // The writer on every system; jpegwriter_posix_test.cpp holds what only POSIX file systems have.
@@ -190,6 +193,131 @@ TEST_F(PublishNewFile, EveryMethodRefusesToReplace)
         EXPECT_EQ(readFile(folder / "CAP0001.jpg"), "first");
         EXPECT_EQ(publish(folder / "gone" / "x.jpg", "x"), PublishResult::Failed);
         EXPECT_EQ(entryCount(folder), 1); // no temporary or placeholder left behind
+    }
+}
+
+// Pictures larger than one piece of the file and of every width modulo four, so that rows
+// that end in padding, pieces that end mid-picture and pixels left over after the groups
+// of four all show up.
+TEST_F(BmpFile, LargePicturesRowByRow)
+{
+    for (const int width : { 1, 2, 3, 4, 5, 1283 }) {
+        SCOPED_TRACE(width);
+        const int height = 300;
+        const std::size_t stride = static_cast<std::size_t>(width) * 4 + 8;
+        std::vector<std::uint8_t> pixels(stride * height);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
+        const fs::path path = m_root / "large.bmp";
+        ASSERT_TRUE(writeBmp24(path.string(), width, height, pixels.data(), stride));
+        const std::string file = readFile(path);
+        const std::size_t pitch = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+        ASSERT_EQ(file.size(), 54 + pitch * height);
+        std::size_t wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t *source = pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride;
+            const auto *row = reinterpret_cast<const std::uint8_t *>(file.data()) + 54 + pitch * y;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t pixel;
+                std::memcpy(&pixel, source + 4 * x, 4);
+                wrong += row[3 * x] != (pixel & 0xff) || row[3 * x + 1] != (pixel >> 8 & 0xff)
+                    || row[3 * x + 2] != (pixel >> 16 & 0xff);
+            }
+            for (std::size_t pad = static_cast<std::size_t>(width) * 3; pad < pitch; ++pad)
+                wrong += row[pad] != 0;
+        }
+        EXPECT_EQ(wrong, 0u);
+    }
+}
+
+// Strips: whole units of eight block rows each, the picture covered from top to bottom, as
+// many as there are processors while each has work enough.
+TEST(JpegStrips, Plan)
+{
+    using jpeg::planStrips;
+    EXPECT_EQ(planStrips(1280, 1000, 100, 1).size(), 1u);
+    EXPECT_EQ(planStrips(475, 314, 100, 8).size(), 1u); // the design size: too little work to share
+    EXPECT_EQ(planStrips(16000, 64, 100, 8).size(), 1u); // one unit of rows
+    const struct {
+        int width, height, quality;
+        unsigned processors;
+        std::size_t strips;
+    } cases[] = { { 1280, 1000, 100, 2, 2 }, { 1280, 1000, 50, 4, 2 }, { 4000, 3000, 100, 16, 8 },
+        { 4000, 3000, 50, 3, 3 }, { 16000, 130, 100, 4, 3 }, { 16000, 130, 50, 4, 2 }, { 700, 700, 100, 8, 1 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " q" + std::to_string(c.quality));
+        const jpeg::StripPlan plan = planStrips(c.width, c.height, c.quality, c.processors);
+        EXPECT_EQ(plan.size(), c.strips);
+        const int unit = jpeg::StripUnitMcuRows * jpeg::mcuHeight(c.quality);
+        int next = 0;
+        for (const jpeg::Strip &strip : plan) {
+            EXPECT_EQ(strip.first, next);
+            EXPECT_EQ(strip.first % unit, 0);
+            EXPECT_GT(strip.rows, 0);
+            next = strip.first + strip.rows;
+        }
+        EXPECT_EQ(next, c.height);
+    }
+}
+
+// A busy picture, so that the encoder has much to say about every block, in the layouts
+// bitmaps come in: 24-bit bottom-up rows padded to 4 bytes, 32-bit top-down.
+struct Bitmap {
+    std::vector<std::uint8_t> bytes;
+    bmp::BitmapView view;
+};
+
+Bitmap busyBitmap(int width, int height, bmp::PixelLayout layout)
+{
+    const bool packed = layout == bmp::PixelLayout::Bgr24;
+    const std::size_t pitch = packed ? (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4 : std::size_t(width) * 4;
+    Bitmap b;
+    b.bytes.resize(pitch * height);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            std::uint8_t *p = b.bytes.data() + pitch * y + x * (packed ? 3 : 4);
+            p[0] = static_cast<std::uint8_t>((x * 3 + (seed >> 28)) & 0xff);
+            p[1] = static_cast<std::uint8_t>((y * 5 + (seed >> 24)) & 0xff);
+            p[2] = static_cast<std::uint8_t>(((x ^ y) + (seed >> 29)) & 0xff);
+        }
+    }
+    b.view = { b.bytes.data(), width, height, pitch, packed, layout };
+    return b;
+}
+
+std::vector<std::uint8_t> decoded(std::span<const std::uint8_t> jpeg, int width, int height)
+{
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+    tjhandle decoder = tjInitDecompress();
+    // A restart marker out of order is only a warning to the decoder; here it fails.
+    const int status = tjDecompress2(decoder, jpeg.data(), jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB,
+        TJFLAG_STOPONWARNING);
+    tjDestroy(decoder);
+    return status == 0 ? rgb : std::vector<std::uint8_t> {};
+}
+
+// Encoded in strips side by side, a picture decodes to exactly what it decodes to encoded in
+// one piece, at both subsamplings, with odd sizes and with every count of strips.
+TEST(JpegStrips, DecodeAsTheWholePicture)
+{
+    for (const auto layout : { bmp::PixelLayout::Bgr24, bmp::PixelLayout::Bgrx32 }) {
+        const Bitmap bitmap = busyBitmap(1601, 1501, layout);
+        for (const int quality : { 100, 92, 50 }) {
+            const auto whole = jpeg::encodeJpeg(bitmap.view, quality, 1);
+            ASSERT_TRUE(whole);
+            const std::vector<std::uint8_t> expected = decoded(whole->bytes(), 1601, 1501);
+            ASSERT_FALSE(expected.empty());
+            for (const unsigned processors : { 2u, 3u, 4u }) {
+                SCOPED_TRACE(::testing::Message() << "q" << quality << ", " << processors << " strips");
+                const auto striped = jpeg::encodeJpeg(bitmap.view, quality, processors);
+                ASSERT_TRUE(striped);
+                // The strips were taken: their stream has restart markers the whole one lacks.
+                EXPECT_GT(striped->bytes().size(), whole->bytes().size());
+                EXPECT_TRUE(decoded(striped->bytes(), 1601, 1501) == expected);
+            }
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "testsystem.h"
 
+#include <zentrolux/tempbitmap.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -7,8 +9,12 @@ namespace zx::test {
 
 std::filesystem::path makePrivateFolder(const std::string &prefix)
 {
-    // mkdtemp makes it 0700.
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+    // In memory where the system has such a folder: as the runtime folder it is then where the
+    // snapshot bitmap goes. mkdtemp makes it 0700.
+    std::filesystem::path parent = std::filesystem::temp_directory_path();
+    if (!detail::inMemory(parent.string()) && detail::inMemory(detail::SharedMemoryFolder))
+        parent = detail::SharedMemoryFolder;
+    std::string pattern = (parent / (prefix + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     return pattern;

@@ -2,8 +2,9 @@
 
 // Where the program leaves a snapshot bitmap for the JPEG writer. Both sides
 // include this header so they always agree on the place. The folder is private
-// to the user and the file name carries the process id, so two copies of the
-// program (even under different names) never share a file.
+// to the user and lives in memory where the system has such a folder; the file
+// name carries the process id, so two copies of the program (even under
+// different names) never share a file.
 
 #include <optional>
 #include <string>
@@ -18,6 +19,10 @@
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 #endif
 
 namespace zx {
@@ -75,17 +80,75 @@ inline constexpr const char *RunFolderVariable = "ZENTROLUX_SNAPSHOT_FOLDER";
     return tmp != nullptr && tmp[0] == '/' ? std::string(tmp) : std::string("/tmp");
 }
 
-[[nodiscard]] inline std::string privateFolderCandidate()
+// The system's folder for shared memory, shared by every user as /tmp is.
+inline constexpr const char *SharedMemoryFolder = "/dev/shm";
+
+// Whether the files of a folder live in memory: a bitmap of some megabytes
+// written there costs a copy, never a disk's journal or write-back.
+[[nodiscard]] inline bool inMemory(const std::string &folder)
 {
-    // The runtime folder is per-user and cleaned at logout; the shared
-    // temporary folder is the fallback when there is none or it does not
-    // look like ours.
+#ifdef __linux__
+    struct statfs info { };
+    return statfs(folder.c_str(), &info) == 0
+        && (info.f_type == TMPFS_MAGIC || info.f_type == static_cast<decltype(info.f_type)>(RAMFS_MAGIC));
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+// What the choice of the bitmap's folder goes by.
+struct TempFolders {
+    std::string runtime; // the user's runtime folder; empty when there is none of ours
+    bool runtimeInMemory = false;
+    std::string sharedTemp;
+    bool sharedTempInMemory = false;
+    bool sharedMemoryInMemory = false;
+};
+
+[[nodiscard]] inline TempFolders tempFolders()
+{
+    TempFolders folders;
     if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
         struct stat info { };
-        if (stat(runtime, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid())
-            return std::string(runtime) + "/zentrolux";
+        if (stat(runtime, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid()) {
+            folders.runtime = runtime;
+            folders.runtimeInMemory = inMemory(folders.runtime);
+        }
     }
-    return sharedTempFolder() + "/zentrolux-" + std::to_string(geteuid());
+    folders.sharedTemp = sharedTempFolder();
+    // Asked only when it decides something.
+    if (!folders.runtimeInMemory) {
+        folders.sharedTempInMemory = inMemory(folders.sharedTemp);
+        folders.sharedMemoryInMemory = !folders.sharedTempInMemory && inMemory(SharedMemoryFolder);
+    }
+    return folders;
+}
+
+// The shared folder a private one is made in: one in memory when there is one.
+[[nodiscard]] inline std::string sharedBase(const TempFolders &folders)
+{
+    if (!folders.sharedTempInMemory && folders.sharedMemoryInMemory)
+        return SharedMemoryFolder;
+    return folders.sharedTemp;
+}
+
+// The runtime folder is per-user and cleaned at logout, and on desktops of
+// today it lives in memory; where it does not, a private folder in a shared
+// folder that does serves better. Without a folder in memory the runtime
+// folder is still preferred, and the shared temporary folder is the fallback
+// when there is none or it does not look like ours.
+[[nodiscard]] inline std::string chooseFolder(const TempFolders &folders, unsigned user)
+{
+    if (!folders.runtime.empty()
+        && (folders.runtimeInMemory || !(folders.sharedTempInMemory || folders.sharedMemoryInMemory)))
+        return folders.runtime + "/zentrolux";
+    return sharedBase(folders) + "/zentrolux-" + std::to_string(user);
+}
+
+[[nodiscard]] inline std::string privateFolderCandidate()
+{
+    return chooseFolder(tempFolders(), geteuid());
 }
 
 [[nodiscard]] inline std::string bitmapIn(const std::string &folder)
@@ -119,7 +182,8 @@ inline constexpr const char *RunFolderVariable = "ZENTROLUX_SNAPSHOT_FOLDER";
 {
     if (auto path = tempBitmapPath())
         return path;
-    std::string pattern = detail::sharedTempFolder() + "/zentrolux-" + std::to_string(geteuid()) + "-XXXXXX";
+    std::string pattern
+        = detail::sharedBase(detail::tempFolders()) + "/zentrolux-" + std::to_string(geteuid()) + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr)
         return std::nullopt;
     setenv(detail::RunFolderVariable, pattern.c_str(), 1);

@@ -104,6 +104,12 @@ void Crosshair::formLoad()
     formResize();
     setQuality(m_settings.quality);
     m_loading = false;
+    // A crosshair that any click can bury under the camera program is no
+    // crosshair: where the desktop will not keep it on top, say so at once.
+    if (!m_closePending) {
+        if (const std::string why = m_window.whyNotOnTop(); !why.empty())
+            m_dialogs.warn(why);
+    }
     closeIfAsked();
 }
 

@@ -66,6 +66,9 @@ public:
     virtual void setLook(const WindowLook &look) = 0;
     virtual void enableButton(bool enabled) = 0;
     virtual void setAbove(bool above) = 0;
+    // What keeps the window from staying above the others on this desktop,
+    // as the user reads it, with what to do; empty when nothing does.
+    [[nodiscard]] virtual std::string whyNotOnTop() const = 0;
     virtual void showChecks(const MenuChecks &checks) = 0;
     virtual void popupMenu(PixelPoint atInside) = 0;
 

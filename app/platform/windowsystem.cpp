@@ -14,6 +14,8 @@ std::unique_ptr<WindowSystem> makeWindowSystem(const Desktop &desktop)
             // sway keeps a floating X11 window where it put it: it is moved through sway itself.
             if (!desktop.swaySocket.empty())
                 return makeSwayWindowSystem(std::move(x11), desktop.swaySocket);
+            if (desktop.labwc)
+                return makeLabwcWindowSystem(std::move(x11));
             return x11;
         }
     }

@@ -6,6 +6,7 @@
 #include <QRegion>
 
 #include <memory>
+#include <string>
 
 class QWidget;
 
@@ -44,6 +45,9 @@ public:
 
     // Keeps the window above all others, or lets it go back among them.
     virtual void setAbove(QWidget &window, bool above) = 0;
+    // What keeps the window from staying above the others here, for the
+    // user, with what to do about it; empty when nothing does.
+    [[nodiscard]] virtual std::string whyNotOnTop(const QWidget &window) const = 0;
 
     // Where the window really is now; never what was last asked for.
     [[nodiscard]] virtual WindowPlace place(const QWidget &window) const = 0;

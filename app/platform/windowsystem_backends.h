@@ -4,6 +4,9 @@
 
 #include <string>
 
+class QByteArray;
+class QString;
+
 namespace zx {
 
 // Each returns nothing when the running session is not its window system.
@@ -13,6 +16,11 @@ namespace zx {
 [[nodiscard]] std::unique_ptr<WindowSystem> makeSwayWindowSystem(
     std::unique_ptr<WindowSystem> x11, const std::string &socketPath);
 
+// The X11 one under labwc, which keeps the window on top by a rule of its own.
+[[nodiscard]] std::unique_ptr<WindowSystem> makeLabwcWindowSystem(std::unique_ptr<WindowSystem> x11);
+// Whether labwc's rc.xml, as given, has a window rule that keeps the windows
+// of the X11 class windowClass on top.
+[[nodiscard]] bool labwcRuleKeepsOnTop(const QByteArray &rcXml, const QString &windowClass);
 // The above state through Qt's own window flag, which both use.
 void setAboveThroughQt(QWidget &window, bool above);
 

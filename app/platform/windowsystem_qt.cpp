@@ -14,6 +14,7 @@ public:
     void prepare(QWidget &) override { }
     bool translucent() const override { return false; }
     void setAbove(QWidget &window, bool above) override { setAboveThroughQt(window, above); }
+    std::string whyNotOnTop(const QWidget &) const override { return {}; }
 
     WindowPlace place(const QWidget &window) const override
     {

@@ -125,6 +125,7 @@ public:
     void prepare(QWidget &window) override { m_x11->prepare(window); }
     bool translucent() const override { return m_x11->translucent(); }
     void setAbove(QWidget &window, bool above) override { m_x11->setAbove(window, above); }
+    std::string whyNotOnTop(const QWidget &window) const override { return m_x11->whyNotOnTop(window); }
     WindowPlace place(const QWidget &window) const override { return m_x11->place(window); }
     void setShape(QWidget &window, const QRegion &opaque) override { m_x11->setShape(window, opaque); }
     void sync() override { m_x11->sync(); }

@@ -83,6 +83,7 @@ public:
     bool translucent() const override { return m_translucent; }
 
     void setAbove(QWidget &window, bool above) override { setAboveThroughQt(window, above); }
+    std::string whyNotOnTop(const QWidget &) const override { return {}; }
 
     WindowPlace place(const QWidget &window) const override
     {

@@ -265,6 +265,11 @@ void MainWindow::setAbove(bool above)
     m_windowSystem.setAbove(*this, above);
 }
 
+std::string MainWindow::whyNotOnTop() const
+{
+    return m_windowSystem.whyNotOnTop(*this);
+}
+
 void MainWindow::showChecks(const MenuChecks &checks)
 {
     for (const auto &[command, action] : m_checkable)

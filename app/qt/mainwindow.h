@@ -45,6 +45,7 @@ public:
     void setLook(const WindowLook &look) override;
     void enableButton(bool enabled) override;
     void setAbove(bool above) override;
+    [[nodiscard]] std::string whyNotOnTop() const override;
     void showChecks(const MenuChecks &checks) override;
     void popupMenu(PixelPoint atInside) override;
     void letEventsRun() override;

@@ -44,6 +44,8 @@ public:
     void setLook(const WindowLook &look) override;
     void enableButton(bool enabled) override;
     void setAbove(bool above) override;
+    // WS_EX_TOPMOST holds everywhere.
+    [[nodiscard]] std::string whyNotOnTop() const override { return {}; }
     void showChecks(const MenuChecks &checks) override;
     void popupMenu(PixelPoint atInside) override;
     void letEventsRun() override;

@@ -1,6 +1,7 @@
 #include "captureroute.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -12,7 +13,8 @@ SessionFacts sessionFromEnvironment()
         const char *v = std::getenv(name);
         return std::string(v != nullptr ? v : "");
     };
-    return { value("WAYLAND_DISPLAY"), value("XDG_SESSION_TYPE"), value("SWAYSOCK") };
+    return { value("WAYLAND_DISPLAY"), value("XDG_SESSION_TYPE"), value("SWAYSOCK"), value("XDG_CURRENT_DESKTOP"),
+        value("LABWC_PID") };
 }
 
 bool isWaylandSession(const SessionFacts &session)
@@ -24,7 +26,17 @@ Desktop decideDesktop(const SessionFacts &session, bool x11Window)
 {
     const bool wayland = isWaylandSession(session);
     // sway's socket counts only in a Wayland session: an X11 session started from sway inherits it.
-    return { wayland, x11Window, wayland ? session.swaySocket : std::string() };
+    // So does labwc's mark, and labwc names itself among the desktops, or its children know its pid.
+    bool labwc = !session.labwcPid.empty();
+    std::size_t at = 0;
+    while (!labwc && at <= session.currentDesktop.size()) {
+        const std::size_t end = std::min(session.currentDesktop.find(':', at), session.currentDesktop.size());
+        std::string name = session.currentDesktop.substr(at, end - at);
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        labwc = name == "labwc";
+        at = end + 1;
+    }
+    return { wayland, x11Window, wayland ? session.swaySocket : std::string(), wayland && labwc };
 }
 
 CaptureRoute chooseCaptureRoute(const Desktop &desktop)

@@ -12,6 +12,8 @@ struct SessionFacts {
     std::string waylandDisplay; // WAYLAND_DISPLAY
     std::string sessionType; // XDG_SESSION_TYPE
     std::string swaySocket = {}; // SWAYSOCK: sway's IPC socket
+    std::string currentDesktop = {}; // XDG_CURRENT_DESKTOP: names separated by colons
+    std::string labwcPid = {}; // LABWC_PID: set by labwc for what it starts
 };
 
 // The facts as this process's environment gives them.
@@ -27,6 +29,7 @@ struct Desktop {
     bool wayland = false; // a Wayland session: its X server holds no picture of the screen
     bool x11Window = false; // the window is an X11 window, natively or through Xwayland
     std::string swaySocket; // sway's IPC socket under a sway session, else empty
+    bool labwc = false; // a labwc session
 };
 
 [[nodiscard]] Desktop decideDesktop(const SessionFacts &session, bool x11Window);

@@ -37,6 +37,7 @@ public:
     std::vector<bool> above;
     MenuChecks checks;
     std::vector<PixelRect> requests;
+    std::string notOnTop;
     int closes = 0;
     std::function<void()> onLetEventsRun; // what the user does at a pause
     std::function<void()> onPause; // ... during the splash
@@ -73,6 +74,7 @@ public:
         m_log.push_back(on ? "button enabled" : "button disabled");
     }
     void setAbove(bool on) override { above.push_back(on); }
+    std::string whyNotOnTop() const override { return notOnTop; }
     void showChecks(const MenuChecks &c) override { checks = c; }
     void popupMenu(PixelPoint at) override { m_log.push_back("menu " + std::to_string(at.x) + "," + std::to_string(at.y)); }
     void letEventsRun() override
@@ -548,6 +550,21 @@ TEST(Crosshair, StartUpPlacesTheWindowAndCloseWritesItsBounds)
         EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "grab"), 0);
         EXPECT_EQ(requests(), 3u); // design place, stored place, stored bounds: no key's move
         EXPECT_EQ(r.window.closes, 1);
+    }
+    // A desktop that keeps nothing on top for the window is named once, after the splash; a close
+    // asked for meanwhile goes first.
+    {
+        Rig r;
+        r.window.notOnTop = "rule missing";
+        r.core.formLoad();
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "warn rule missing"), 1);
+        EXPECT_GT(std::find(r.log.begin(), r.log.end(), "warn rule missing"),
+            std::find(r.log.begin(), r.log.end(), "pause 3000"));
+        Rig closing;
+        closing.window.notOnTop = "rule missing";
+        closing.window.onPause = [&] { EXPECT_FALSE(closing.core.closeRequested()); };
+        closing.core.formLoad();
+        EXPECT_EQ(std::count(closing.log.begin(), closing.log.end(), "warn rule missing"), 0);
     }
 }
 

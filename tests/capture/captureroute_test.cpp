@@ -60,6 +60,26 @@ TEST(CaptureRoute, SwaysSocketCountsInAWaylandSessionOnly)
     EXPECT_EQ(zx::decideDesktop({ "wayland-0", "", "" }, true).swaySocket, "");
 }
 
+TEST(CaptureRoute, LabwcByItsNameAmongTheDesktopsOrItsPid)
+{
+    const struct {
+        zx::SessionFacts session;
+        bool labwc;
+    } cases[] = {
+        { { "wayland-0", "wayland", "", "labwc:wlroots", "" }, true },
+        { { "wayland-0", "", "", "LXDE-pi:LABWC:wlroots", "" }, true },
+        { { "wayland-0", "wayland", "", "", "4242" }, true },
+        { { "wayland-0", "wayland", "", "labwcish:wlroots", "" }, false },
+        { { "wayland-0", "wayland", "", "sway", "" }, false },
+        // An X11 session started from labwc keeps its marks; its window manager is another.
+        { { "", "x11", "", "labwc:wlroots", "4242" }, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.session.currentDesktop + " pid " + c.session.labwcPid + " " + c.session.sessionType);
+        EXPECT_EQ(zx::decideDesktop(c.session, true).labwc, c.labwc);
+    }
+}
+
 TEST(CaptureRoute, CropFindsTheAreaInTheScreensPicture)
 {
     const PixelRect screen { 0, 0, 1280, 1024 };

@@ -15,10 +15,13 @@ case "$release" in
     bookworm)
         clang_runtime=libclang-rt-14-dev
         kde_qt=(qml-module-qtquick-controls2 qml-module-qtquick-layouts qml-module-org-kde-kirigami2 qtwayland5)
+        newer_desktops=()
         ;;
     trixie)
         clang_runtime=libclang-rt-19-dev
         kde_qt=(qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-org-kde-kirigami qt6-wayland)
+        # labwc (Raspberry Pi OS's desktop), and wlr-randr to size its headless screen
+        newer_desktops=(labwc wlr-randr)
         ;;
     *)
         echo "setup-debian.sh knows Debian 12 (bookworm) and 13 (trixie), not ${PRETTY_NAME:-this system}" >&2
@@ -49,6 +52,7 @@ packages=(
     sway grim xdg-desktop-portal-wlr
     # ... and gnome-shell with its portal (about 130 packages more, 40 s)
     gnome-shell xdg-desktop-portal-gnome
+    "${newer_desktops[@]}"
 )
 # KDE's rig needs about 330 packages more (45 s); only on request: ZX_KDE=1 bash scripts/setup-debian.sh
 if [ "${ZX_KDE:-0}" = 1 ]; then

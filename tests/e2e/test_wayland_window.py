@@ -218,6 +218,43 @@ class SwayWindowTest(WaylandWindowCase):
         self.assertEqual(again.close(), 0)
 
 
+class LabwcWindowTest(WaylandWindowCase):
+    """labwc (Debian 13 only) with the window rule README.md gives: on top over the native window once it was
+    clicked, see-through, clicks through the holes, the keys, the dialogs."""
+
+    session_class = wayland.LabwcSession
+    frame = True
+
+    def more_checks(self, program, wid, inside):
+        self.assertEqual(crosshair.dialogs(self.session, program), [], "a message though the rule keeps it on top")
+        self.assert_click_through(inside, self.color)
+        # labwc honours an X11 window's own moves: Control+Right is one pixel.
+        self.session.key(["ctrl+Right"] * 6, wid)
+        self.wait_until(lambda: self.session.geometry(wid) == inside._replace(x=inside.x + 6),
+                        message=lambda: f"six Control+Right: {inside} became {self.session.geometry(wid)}")
+
+    def test_on_top_see_through_click_through_and_dialogs(self):
+        self.check_window()
+
+
+class LabwcWithoutRuleTest(wayland.WaylandTestCase):
+    """labwc without the window rule keeps nothing on top for the program: it says so once, after the splash."""
+
+    session_class = wayland.LabwcSession
+    session_options = {"keep_on_top": False}
+
+    def test_says_what_keeps_it_from_staying_on_top(self):
+        self.start_color_window()
+        program = self.start_program(self.make_program_copy())
+        wid = program.wait_window()
+        box = self.wait_until(lambda: crosshair.dialogs(self.session, program), message="no message at start")
+        self.assertEqual(len(box), 1)
+        self.session.key("Return", box[0])
+        self.wait_until(lambda: not crosshair.dialogs(self.session, program), message="the message stayed")
+        crosshair.wait_bands(self.session, wid)
+        self.assertEqual(program.close(), 0)
+
+
 @unittest.skipIf(DEBIAN_13, "Debian 13: on 2 cores gnome-shell 48 stays in its overview after start in about 1 of 6 "
                             "sessions, so the native window never covers the screen; Debian 12 runs this test")
 class GnomeWindowTest(WaylandWindowCase):

@@ -485,6 +485,20 @@ class XDisplayClient:
         x.XSendEvent(dpy, x.XDefaultRootWindow(dpy), 0, xlib.SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
         x.XSync(dpy, 0)
 
+    def delete_window(self, wid):
+        """Sends the window itself WM_DELETE_WINDOW, as a window manager's close button does."""
+        x = xlib.lib()
+        dpy = self._open_xdisplay()
+        event = xlib.Event()
+        event.xclient.type = xlib.CLIENT_MESSAGE
+        event.xclient.send_event = 1
+        event.xclient.window = wid
+        event.xclient.message_type = self._atom("WM_PROTOCOLS")
+        event.xclient.format = 32
+        event.xclient.data[0] = self._atom("WM_DELETE_WINDOW")
+        x.XSendEvent(dpy, wid, 0, 0, ctypes.byref(event))
+        x.XSync(dpy, 0)
+
     def selection_owner(self, selection):
         """The window that owns the selection named selection (e.g. _NET_WM_CM_S0), 0 when none does."""
         return xlib.lib().XGetSelectionOwner(self._open_xdisplay(), self._atom(selection))

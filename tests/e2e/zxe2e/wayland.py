@@ -517,9 +517,13 @@ class SwaySession(WaylandSession):
         # Xwayland's display: ask sway, which sets DISPLAY for what it starts.
         answer = self.path("run", "display")
         self.run(["swaymsg", "exec", f"echo $DISPLAY > {answer}.part && mv {answer}.part {answer}"])
-        wait_until(lambda: os.path.exists(answer) and open(answer).read().strip(), START_TIMEOUT,
-                   message="sway did not tell its DISPLAY")
-        self._wait_xwayland(open(answer).read().strip())
+        def told():
+            if not os.path.exists(answer):
+                return None
+            with open(answer) as text:
+                return text.read().strip()
+
+        self._wait_xwayland(wait_until(told, START_TIMEOUT, message="sway did not tell its DISPLAY"))
         self._start_pipewire()
         # In order: the wlr back-end gives up on screen casts without pipewire, and the portal waits
         # 25 s for a back-end that is starting but not yet on the bus.
@@ -547,6 +551,69 @@ class SwaySession(WaylandSession):
     def close_window(self, wid):
         # wlroots' window manager ignores _NET_CLOSE_WINDOW; sway's kill is the close request.
         self.swaymsg(f"[id={wid}] kill")
+
+
+class LabwcSession(WaylandSession):
+    """labwc (wlroots; Raspberry Pi OS's desktop) headless with the pixman renderer, xdg-desktop-portal-wlr.
+
+    keep_on_top: the window rule of labwc's own that README.md gives users, which keeps the program's
+    windows on top (labwc ignores an X11 window's own above state).
+    """
+
+    desktop = "labwc:wlroots"
+    agent_desktop = "sway"  # the same wlroots virtual pointer
+    wayland_display = "wayland-0"
+    frames_x11_windows = False
+    tools = WaylandSession.tools + ["labwc", "wlr-randr", "grim",
+                                    "/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-wlr"]
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, keep_on_top=True):
+        super().__init__(width, height)
+        self.keep_on_top = keep_on_top
+
+    def _start_desktop(self):
+        config = self.path("home", ".config", "labwc")
+        os.makedirs(config, exist_ok=True)
+        rules = ""
+        if self.keep_on_top:
+            rules = ('<windowRules><windowRule identifier="Zentrolux*">'
+                     '<action name="ToggleAlwaysOnTop"/></windowRule></windowRules>')
+        with open(os.path.join(config, "rc.xml"), "w") as out:
+            out.write("<?xml version=\"1.0\"?>\n<labwc_config>"
+                      "<core><decoration>server</decoration><gap>0</gap></core>"
+                      "<placement><policy>center</policy></placement>"
+                      "<focus><followMouse>no</followMouse></focus>"
+                      f"{rules}</labwc_config>\n")
+        self.give(self.path("home"))
+        env = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
+               "WLR_RENDERER": "pixman", "WAYLAND_DISPLAY": ""}
+        self.service(["labwc", "-C", config], "labwc", env=env,
+                     ready=lambda p: wait_until(lambda: self._socket("wayland-"), START_TIMEOUT,
+                                                message="no labwc socket"))
+        self.env["WAYLAND_DISPLAY"] = self._socket("wayland-")
+        self.run(["wlr-randr", "--output", "HEADLESS-1", "--custom-mode", f"{self.width}x{self.height}",
+                  "--pos", "0,0"])
+        x11 = self.path("tmp", ".X11-unix")
+        wait_until(lambda: os.path.isdir(x11) and os.listdir(x11), START_TIMEOUT, message="labwc started no Xwayland")
+        self._wait_xwayland(":" + sorted(os.listdir(x11))[0][1:])
+        self._start_pipewire()
+        self.service(["/usr/libexec/xdg-desktop-portal-wlr"], "portal-wlr",
+                     ready=lambda p: self._wait_bus_name("org.freedesktop.impl.portal.desktop.wlr"))
+        self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
+        self._wait_bus_name("org.freedesktop.portal.Desktop")
+
+    def close_window(self, wid):
+        # labwc takes no _NET_CLOSE_WINDOW from other clients; its close button sends WM_DELETE_WINDOW.
+        self.delete_window(wid)
+
+    def _socket(self, prefix):
+        names = [n for n in os.listdir(self.path("run")) if n.startswith(prefix) and not n.endswith(".lock")]
+        return sorted(names)[0] if names else None
+
+    def screenshot(self, scale=1):
+        """The compositor's picture through grim."""
+        result = self.run(["grim", "-t", "ppm", "-"], text=False)
+        return Image.from_pnm(result.stdout)
 
 
 class GnomeSession(WaylandSession):

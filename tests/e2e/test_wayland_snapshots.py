@@ -126,8 +126,6 @@ class LabwcSnapshotTest(WaylandSnapshotCase):
         self.check_form_area_then_client_area()
 
 
-@unittest.skipIf(DEBIAN_13, "Debian 13: on 2 cores gnome-shell 48 stays in its overview after start in about 1 of 6 "
-                            "sessions, so the native window never covers the screen; Debian 12 runs this test")
 class GnomeSnapshotTest(WaylandSnapshotCase):
     session_class = wayland.GnomeSession
     session_options = {"stored_permission": True}

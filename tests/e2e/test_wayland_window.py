@@ -255,8 +255,6 @@ class LabwcWithoutRuleTest(wayland.WaylandTestCase):
         self.assertEqual(program.close(), 0)
 
 
-@unittest.skipIf(DEBIAN_13, "Debian 13: on 2 cores gnome-shell 48 stays in its overview after start in about 1 of 6 "
-                            "sessions, so the native window never covers the screen; Debian 12 runs this test")
 class GnomeWindowTest(WaylandWindowCase):
     session_class = wayland.GnomeSession
     frame = True

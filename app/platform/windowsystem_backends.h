@@ -16,6 +16,28 @@ namespace zx {
 [[nodiscard]] std::unique_ptr<WindowSystem> makeSwayWindowSystem(
     std::unique_ptr<WindowSystem> x11, const std::string &socketPath);
 
+// The X11 one, for a window manager that does part of it its own way: what
+// a subclass does not override goes to the X11 one unchanged.
+class X11WindowSystemWrapper : public WindowSystem {
+public:
+    explicit X11WindowSystemWrapper(std::unique_ptr<WindowSystem> x11)
+        : m_x11(std::move(x11))
+    {
+    }
+
+    void prepare(QWidget &window) override { m_x11->prepare(window); }
+    [[nodiscard]] bool translucent() const override { return m_x11->translucent(); }
+    void setAbove(QWidget &window, bool above) override { m_x11->setAbove(window, above); }
+    [[nodiscard]] std::string whyNotOnTop(const QWidget &window) const override { return m_x11->whyNotOnTop(window); }
+    [[nodiscard]] WindowPlace place(const QWidget &window) const override { return m_x11->place(window); }
+    void requestPlace(QWidget &window, const QRect &outer) override { m_x11->requestPlace(window, outer); }
+    void setShape(QWidget &window, const QRegion &opaque) override { m_x11->setShape(window, opaque); }
+    void sync() override { m_x11->sync(); }
+
+protected:
+    std::unique_ptr<WindowSystem> m_x11;
+};
+
 // The X11 one under labwc, which keeps the window on top by a rule of its own.
 [[nodiscard]] std::unique_ptr<WindowSystem> makeLabwcWindowSystem(std::unique_ptr<WindowSystem> x11);
 // Whether labwc's rc.xml, as given, has a window rule that keeps the windows

@@ -36,21 +36,12 @@ std::vector<QString> rcFiles()
     return files;
 }
 
-class LabwcWindowSystem final : public WindowSystem {
+class LabwcWindowSystem final : public X11WindowSystemWrapper {
 public:
-    explicit LabwcWindowSystem(std::unique_ptr<WindowSystem> x11)
-        : m_x11(std::move(x11))
-    {
-    }
+    using X11WindowSystemWrapper::X11WindowSystemWrapper;
 
-    void prepare(QWidget &window) override { m_x11->prepare(window); }
-    bool translucent() const override { return m_x11->translucent(); }
     // The rule does it; see above.
     void setAbove(QWidget &, bool) override { }
-    WindowPlace place(const QWidget &window) const override { return m_x11->place(window); }
-    void requestPlace(QWidget &window, const QRect &outer) override { m_x11->requestPlace(window, outer); }
-    void setShape(QWidget &window, const QRegion &opaque) override { m_x11->setShape(window, opaque); }
-    void sync() override { m_x11->sync(); }
 
     std::string whyNotOnTop(const QWidget &) const override
     {
@@ -73,8 +64,6 @@ public:
 
 private:
     static constexpr qint64 MaxRcBytes = 4 << 20; // far more than any hand-written configuration
-
-    std::unique_ptr<WindowSystem> m_x11;
 };
 
 } // namespace

@@ -114,21 +114,13 @@ std::optional<QPoint> insideInTree(const QJsonObject &node, qint64 window)
     return std::nullopt;
 }
 
-class SwayWindowSystem final : public WindowSystem {
+class SwayWindowSystem final : public X11WindowSystemWrapper {
 public:
     SwayWindowSystem(std::unique_ptr<WindowSystem> x11, std::string socketPath)
-        : m_x11(std::move(x11))
+        : X11WindowSystemWrapper(std::move(x11))
         , m_socket(std::move(socketPath))
     {
     }
-
-    void prepare(QWidget &window) override { m_x11->prepare(window); }
-    bool translucent() const override { return m_x11->translucent(); }
-    void setAbove(QWidget &window, bool above) override { m_x11->setAbove(window, above); }
-    std::string whyNotOnTop(const QWidget &window) const override { return m_x11->whyNotOnTop(window); }
-    WindowPlace place(const QWidget &window) const override { return m_x11->place(window); }
-    void setShape(QWidget &window, const QRegion &opaque) override { m_x11->setShape(window, opaque); }
-    void sync() override { m_x11->sync(); }
 
     void requestPlace(QWidget &window, const QRect &outer) override
     {
@@ -180,7 +172,6 @@ private:
         return insideInTree(document.object(), window);
     }
 
-    std::unique_ptr<WindowSystem> m_x11;
     std::string m_socket;
 };
 

@@ -472,6 +472,14 @@ class XDisplayClient:
 
     def send_wm_message(self, wid, message, data):
         """Sends the window manager a client message about wid: message type name, up to five longs."""
+        self._send_client_message(wid, message, data, xlib.lib().XDefaultRootWindow(self._open_xdisplay()),
+                                  xlib.SUBSTRUCTURE_NOTIFY_REDIRECT)
+
+    def delete_window(self, wid):
+        """Sends the window itself WM_DELETE_WINDOW, as a window manager's close button does."""
+        self._send_client_message(wid, "WM_PROTOCOLS", [self._atom("WM_DELETE_WINDOW")], wid, 0)
+
+    def _send_client_message(self, wid, message, data, to, mask):
         x = xlib.lib()
         dpy = self._open_xdisplay()
         event = xlib.Event()
@@ -482,21 +490,7 @@ class XDisplayClient:
         event.xclient.format = 32
         for i, value in enumerate(data[:5]):
             event.xclient.data[i] = value
-        x.XSendEvent(dpy, x.XDefaultRootWindow(dpy), 0, xlib.SUBSTRUCTURE_NOTIFY_REDIRECT, ctypes.byref(event))
-        x.XSync(dpy, 0)
-
-    def delete_window(self, wid):
-        """Sends the window itself WM_DELETE_WINDOW, as a window manager's close button does."""
-        x = xlib.lib()
-        dpy = self._open_xdisplay()
-        event = xlib.Event()
-        event.xclient.type = xlib.CLIENT_MESSAGE
-        event.xclient.send_event = 1
-        event.xclient.window = wid
-        event.xclient.message_type = self._atom("WM_PROTOCOLS")
-        event.xclient.format = 32
-        event.xclient.data[0] = self._atom("WM_DELETE_WINDOW")
-        x.XSendEvent(dpy, wid, 0, 0, ctypes.byref(event))
+        x.XSendEvent(dpy, to, 0, mask, ctypes.byref(event))
         x.XSync(dpy, 0)
 
     def selection_owner(self, selection):

@@ -474,6 +474,11 @@ class WaylandSession(XDisplayClient):
         self.click(x, y)
 
 
+def grim_screenshot(session, scale=1):
+    """A wlroots compositor's picture through grim, at scale 1 (Xwayland's coordinates) unless told otherwise."""
+    return Image.from_pnm(session.run(["grim", "-t", "ppm", "-s", str(scale), "-"], text=False).stdout)
+
+
 class SwaySession(WaylandSession):
     """sway (wlroots) headless with the pixman renderer, xdg-desktop-portal-wlr.
 
@@ -538,9 +543,7 @@ class SwaySession(WaylandSession):
         return os.path.join(run, sockets[0]) if sockets and os.path.exists(os.path.join(run, "wayland-1")) else None
 
     def screenshot(self, scale=1):
-        """The compositor's picture through grim, at scale 1 (Xwayland's coordinates) unless told otherwise."""
-        result = self.run(["grim", "-t", "ppm", "-s", str(scale), "-"], text=False)
-        return Image.from_pnm(result.stdout)
+        return grim_screenshot(self, scale)
 
     def swaymsg(self, *args):
         return self.run(["swaymsg", *args]).stdout
@@ -610,10 +613,8 @@ class LabwcSession(WaylandSession):
         names = [n for n in os.listdir(self.path("run")) if n.startswith(prefix) and not n.endswith(".lock")]
         return sorted(names)[0] if names else None
 
-    def screenshot(self, scale=1):
-        """The compositor's picture through grim."""
-        result = self.run(["grim", "-t", "ppm", "-"], text=False)
-        return Image.from_pnm(result.stdout)
+    def screenshot(self):
+        return grim_screenshot(self)
 
 
 class GnomeSession(WaylandSession):

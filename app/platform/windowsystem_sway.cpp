@@ -4,8 +4,14 @@
 // itself over its IPC socket ($SWAYSOCK, the i3 protocol), by moving the
 // window's container by the difference from where sway's own tree has the
 // inside, so sway's own title bar and border need not be known.
+//
+// sway also waits for a new frame after each configure it sends a window,
+// and until one comes, it draws a window mapped without one shifted by half
+// its size inside its own frame: every configure is answered with a frame.
 #include "windowsystem_backends.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +19,8 @@
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -114,12 +122,51 @@ std::optional<QPoint> insideInTree(const QJsonObject &node, qint64 window)
     return std::nullopt;
 }
 
+// Repaints the program's window that a configure is for, whoever moved or
+// sized it: Qt draws nothing new for a configure that keeps its size.
+class FrameForEveryConfigure final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        // A synthetic one, as sent for a place that keeps the size, has the top bit set.
+        if ((event->response_type & 0x7f) != XCB_CONFIGURE_NOTIFY)
+            return false;
+        const auto window = reinterpret_cast<const xcb_configure_notify_event_t *>(event)->window;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->internalWinId() == WId(window)) {
+                widget->update();
+                break;
+            }
+        }
+        return false;
+    }
+};
+
 class SwayWindowSystem final : public X11WindowSystemWrapper {
 public:
     SwayWindowSystem(std::unique_ptr<WindowSystem> x11, std::string socketPath)
         : X11WindowSystemWrapper(std::move(x11))
         , m_socket(std::move(socketPath))
     {
+    }
+
+    ~SwayWindowSystem() override
+    {
+        if (QCoreApplication::instance() != nullptr)
+            QCoreApplication::instance()->removeNativeEventFilter(&m_frames);
+    }
+
+    SwayWindowSystem(const SwayWindowSystem &) = delete;
+    SwayWindowSystem &operator=(const SwayWindowSystem &) = delete;
+
+    void prepare(QWidget &window) override
+    {
+        m_x11->prepare(window);
+        // For every window of the program: the dialogs too are mapped by sway.
+        QCoreApplication::instance()->installNativeEventFilter(&m_frames);
     }
 
     void requestPlace(QWidget &window, const QRect &outer) override
@@ -173,6 +220,7 @@ private:
     }
 
     std::string m_socket;
+    FrameForEveryConfigure m_frames;
 };
 
 } // namespace

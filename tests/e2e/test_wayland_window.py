@@ -180,13 +180,6 @@ class SwayWindowTest(WaylandWindowCase):
         # The rig turns sway's borders off; the native window has come up without one already.
         self.session.swaymsg("default_floating_border normal")
 
-    def assert_dialog(self, program, wid, title, open_it, size=None):
-        if title == crosshair.about_title() and DEBIAN_13:
-            # Everything before the About window has been checked by now.
-            self.skipTest("Debian 13: after Help, sway 1.10 drew the About window's picture about 200 px right of and "
-                          "55 to 80 px below its own frame in at least 10 of 20 runs (0 of 3 on sway 1.7)")
-        super().assert_dialog(program, wid, title, open_it, size)
-
     def more_checks(self, program, wid, inside):
         # sway 1.10 with Xwayland 24 (Debian 13) lets clicks on the holes through to the native window;
         # sway 1.7 with Xwayland 22 (Debian 12) does not, as README.md's table says.

@@ -263,14 +263,19 @@ class GnomeWindowTest(WaylandWindowCase):
         self.check_window()
 
 
-@unittest.skipIf(DEBIAN_13, "Debian 13: KWin 6.3 --virtual composites with QPainter without a GPU and then offers no "
-                            "org.kde.KWin.ScreenShot2, the rig's picture of the screen")
 class KdeWindowTest(WaylandWindowCase):
-    """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1)."""
+    """Runs where the KDE packages are installed (scripts/setup-debian.sh installs them with ZX_KDE=1);
+    KWin 6 runs nested in a headless sway there."""
 
     session_class = wayland.KdeSession
     frame = True
     rounded_corners = 6  # KWin's frame rounds its bottom corners over the inside's
+
+    def more_checks(self, program, wid, inside):
+        # KWin 6 with Xwayland 24 (Debian 13) lets clicks on the holes through to the native window;
+        # KWin 5 with Xwayland 22 (Debian 12) does not, as README.md's table says.
+        if wayland.kwin_major_version() >= 6:
+            self.assert_click_through(inside, self.color)
 
     def test_on_top_see_through_and_dialogs(self):
         self.check_window()

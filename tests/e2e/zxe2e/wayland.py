@@ -18,6 +18,7 @@ Commands (xdotool, xwininfo, grim, gdbus...) run as the session user inside the 
 """
 
 import ctypes
+import functools
 import os
 import pwd
 import re
@@ -707,7 +708,12 @@ class GnomeSession(WaylandSession):
 
 
 class KdeSession(WaylandSession):
-    """kwin_wayland --virtual with xdg-desktop-portal-kde (permission checks off for the test tools)."""
+    """kwin_wayland with xdg-desktop-portal-kde (permission checks off for the test tools).
+
+    KWin 5 runs --virtual and pictures the screen itself. KWin 6 without a GPU composites without
+    OpenGL and then offers no picture of the screen: it runs nested as the one window of a headless
+    sway that fills its screen, and grim pictures that sway.
+    """
 
     desktop = "KDE"
     agent_desktop = "kde"
@@ -715,24 +721,63 @@ class KdeSession(WaylandSession):
     tools = WaylandSession.tools + ["kwin_wayland",
                                     "/usr/libexec/xdg-desktop-portal", KDE_PORTAL]
 
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+        super().__init__(width, height)
+        self.outer_display = None  # the sway that KWin 6 runs in
+        if kwin_major_version() >= 6:
+            self.tools = self.tools + ["sway", "grim"]
+
     def _start_desktop(self):
         # The installed binary carries a file capability that cannot be used here: run a plain copy.
         kwin = self.path("bin", "kwin_wayland")
         shutil.copy(shutil.which("kwin_wayland"), kwin)
         self.give(kwin)
-        kde = {"KDE_FULL_SESSION": "true", "KDE_SESSION_VERSION": "5"}
+        kde = {"KDE_FULL_SESSION": "true", "KDE_SESSION_VERSION": str(kwin_major_version())}
         self.env.update(kde)
         env = {"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1", "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS": "1",
                "QT_QPA_PLATFORM": "wayland"}
         self._start_pipewire()
-        self.service([kwin, "--virtual", "--xwayland", "--width", str(self.width), "--height", str(self.height),
+        if kwin_major_version() >= 6:
+            self.outer_display = self._start_outer_sway()
+            backend = ["--wayland-display", self.outer_display]
+            env["WAYLAND_DISPLAY"] = self.outer_display
+        else:
+            backend = ["--virtual"]
+        self.service([kwin, *backend, "--xwayland", "--width", str(self.width), "--height", str(self.height),
                       "--socket", self.wayland_display, "--no-lockscreen"], "kwin", env=env,
                      ready=lambda p: wait_until(self._kwin_ready, START_TIMEOUT, interval=0.1,
                                                 message="kwin_wayland did not come up"))
         self._wait_xwayland(":0")
+        if self.outer_display:
+            # Pictures are the outer screen's: wait until KWin's window fills it.
+            wait_until(lambda: '"fullscreen_mode": 1' in self.run(
+                ["swaymsg", "-t", "get_tree"], env={"SWAYSOCK": self._outer_socket}).stdout,
+                START_TIMEOUT, message="KWin's window does not fill sway's screen")
         self.service([KDE_PORTAL], "portal-kde", env={"QT_QPA_PLATFORM": "wayland"},
                      ready=lambda p: self._wait_bus_name("org.freedesktop.impl.portal.desktop.kde"))
         self.service(["/usr/libexec/xdg-desktop-portal"], "portal")
+
+    def _start_outer_sway(self):
+        config = self.path("outer-sway.conf")
+        with open(config, "w") as out:
+            out.write("xwayland disable\n"
+                      f"output HEADLESS-1 resolution {self.width}x{self.height} position 0 0 bg #000000 solid_color\n"
+                      "default_border none\n"
+                      "for_window [all] fullscreen enable\n")
+        before = set(os.listdir(self.path("run")))
+        env = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
+               "WLR_RENDERER": "pixman", "WAYLAND_DISPLAY": "", "DISPLAY": ""}
+
+        def new_entry(prefix):
+            names = sorted(n for n in set(os.listdir(self.path("run"))) - before
+                           if n.startswith(prefix) and not n.endswith(".lock"))
+            return names[0] if names else None
+
+        self.service(["sway", "-c", config], "outer-sway", env=env,
+                     ready=lambda p: wait_until(lambda: new_entry("sway-ipc.") and new_entry("wayland-"),
+                                                START_TIMEOUT, message="no socket of the outer sway"))
+        self._outer_socket = self.path("run", new_entry("sway-ipc."))
+        return new_entry("wayland-")
 
     def _kwin_ready(self):
         return os.path.exists(self.path("run", self.wayland_display)) and \
@@ -744,6 +789,9 @@ class KdeSession(WaylandSession):
                                    env={"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1"})
 
     def screenshot(self):
+        if self.outer_display:
+            return Image.from_pnm(self.run(["grim", "-t", "ppm", "-"], env={"WAYLAND_DISPLAY": self.outer_display},
+                                           text=False).stdout)
         path = self.path("files", f"kwin-{time.monotonic_ns()}.ppm")
         os.makedirs(self.path("files"), exist_ok=True)
         self.give(self.path("files"))
@@ -753,6 +801,15 @@ class KdeSession(WaylandSession):
                 return Image.from_pnm(picture.read())
         finally:
             os.remove(path)
+
+
+@functools.lru_cache(maxsize=None)
+def kwin_major_version():
+    """The installed KWin's major version (0 without one): kwin_wayland itself cannot run outside a session."""
+    answer = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "kwin-wayland"], capture_output=True, text=True,
+                            check=False).stdout
+    match = re.match(r"(?:\d+:)?(\d+)\.", answer)
+    return int(match.group(1)) if match else 0
 
 
 # ---------------------------------------------------------------------------------------------------

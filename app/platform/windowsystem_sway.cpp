@@ -5,9 +5,9 @@
 // window's container by the difference from where sway's own tree has the
 // inside, so sway's own title bar and border need not be known.
 //
-// sway also waits for a new frame after each configure it sends a window,
-// and until one comes, it draws a window mapped without one shifted by half
-// its size inside its own frame: every configure is answered with a frame.
+// sway also draws a newly mapped window shifted by half its size inside its
+// own frame until the window gives it a second frame: the program's windows
+// give it frames.
 #include "windowsystem_backends.h"
 
 #include <QAbstractNativeEventFilter>
@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -122,9 +123,11 @@ std::optional<QPoint> insideInTree(const QJsonObject &node, qint64 window)
     return std::nullopt;
 }
 
-// Repaints the program's window that a configure is for, whoever moved or
-// sized it: Qt draws nothing new for a configure that keeps its size.
-class FrameForEveryConfigure final : public QAbstractNativeEventFilter {
+// Gives sway new frames of the program's windows: for each configure, which
+// sway waits for (Qt draws nothing for one that keeps the size), and a few
+// times after a window shows, since sway maps it only at its first frame and
+// sets it right only at a later one.
+class FramesForSway final : public QObject, public QAbstractNativeEventFilter {
 public:
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
     {
@@ -143,6 +146,19 @@ public:
         }
         return false;
     }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (widget->isWindow()) {
+                for (const int after : { 100, 400, 1500 }) {
+                    QTimer::singleShot(after, widget, [widget] { widget->update(); });
+                }
+            }
+        }
+        return false;
+    }
 };
 
 class SwayWindowSystem final : public X11WindowSystemWrapper {
@@ -155,8 +171,10 @@ public:
 
     ~SwayWindowSystem() override
     {
-        if (QCoreApplication::instance() != nullptr)
+        if (QCoreApplication::instance() != nullptr) {
             QCoreApplication::instance()->removeNativeEventFilter(&m_frames);
+            QCoreApplication::instance()->removeEventFilter(&m_frames);
+        }
     }
 
     SwayWindowSystem(const SwayWindowSystem &) = delete;
@@ -167,6 +185,7 @@ public:
         m_x11->prepare(window);
         // For every window of the program: the dialogs too are mapped by sway.
         QCoreApplication::instance()->installNativeEventFilter(&m_frames);
+        QCoreApplication::instance()->installEventFilter(&m_frames);
     }
 
     void requestPlace(QWidget &window, const QRect &outer) override
@@ -220,7 +239,7 @@ private:
     }
 
     std::string m_socket;
-    FrameForEveryConfigure m_frames;
+    FramesForSway m_frames;
 };
 
 } // namespace

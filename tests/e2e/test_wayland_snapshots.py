@@ -228,25 +228,33 @@ class SwayWithoutPortalTest(WaylandSnapshotCase):
     def messages(self, program):
         return crosshair.dialogs(self.session, program)
 
-    def answer_message(self, program):
+    def assert_drawn(self, dialog, color, what):
+        # Drawn by the program inside its frame, not see-through; text and buttons give a few colours.
+        area = self.session.geometry(dialog)
+        self.wait_until(lambda: crosshair.shows_content(self.session.screenshot(), area, lambda x, y: color.color, 3),
+                        interval=0.2, message=f"{what} not drawn with its content")
+
+    def answer_message(self, program, color):
         box = self.wait_until(lambda: self.messages(program), message="no message")
         self.assertEqual(len(box), 1)
+        self.assert_drawn(box[0], color, "the message")
         self.session.key("Return", box[0])
         self.wait_until(lambda: not self.messages(program), message="the message stayed")
 
     def test_no_picture_and_one_message(self):
         color, program, wid, inside, columns, rows = self.start_ready()
         self.session.key("space", wid)
-        self.answer_message(program)
+        self.answer_message(program, color)
         self.assertEqual(program.images(), [])
 
         crosshair.choose(self.session, program, crosshair.MENU_SEQUENCE, crosshair.SEQUENCE_START)
         prompt = self.wait_until(lambda: self.messages(program), message="no interval prompt")[0]
+        self.assert_drawn(prompt, color, "the interval prompt")
         self.session.key("ctrl+a", prompt)
         self.session.type_text("50", prompt)
         self.session.key("Return", prompt)
         self.wait_until(lambda: prompt not in self.messages(program), message="the prompt stayed")
-        self.answer_message(program)
+        self.answer_message(program, color)
         # Stopped: no second message, and the caption is the name again.
         self.assertFalse(happens_within(lambda: self.messages(program), 1.5, interval=0.2), "a message at the next tick")
         self.assertEqual(self.session.window_name(wid), program.name)

@@ -103,13 +103,8 @@ class CompositedWindowCase:
         if size:
             self.assertEqual((area.width, area.height), size, f"{title}: size")
 
-        def drawn():
-            part = self.shot().crop(area)
-            below = sum(part.pixel(x, y) == self.below(area.x + x, area.y + y)
-                        for x in range(0, area.width, 7) for y in range(0, area.height, 7))
-            return len(part.colors()) > 20 and below == 0
-
-        self.wait_until(drawn, interval=0.2, message=f"{title}: not drawn with its content")
+        self.wait_until(lambda: crosshair.shows_content(self.shot(), area, self.below), interval=0.2,
+                        message=f"{title}: not drawn with its content")
         self.session.close_window(dialog)
         self.wait_until(lambda: not self.session.find_windows(title, pid=program.process.pid),
                         message=f"{title}: did not close")

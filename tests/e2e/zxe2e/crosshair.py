@@ -201,6 +201,16 @@ def dialogs(session, program):
     return [wid for wid in session.find_windows(program.name, program.process.pid) if wid != program.wid]
 
 
+def shows_content(shot, area, below, colors=20):
+    """Whether the picture shot of the screen shows a window's own content over area: more than colors
+    colours, and at no point of a 7-pixel grid what lies below it (below(x, y), screen coordinates)."""
+    part = shot.crop(area)
+    if len(part.colors()) <= colors:
+        return False
+    return not any(part.pixel(x, y) == below(area.x + x, area.y + y)
+                   for x in range(0, area.width, 7) for y in range(0, area.height, 7))
+
+
 def wait_dialog(session, program, not_this=None, timeout=EVENT_TIMEOUT):
     """Waits for exactly one dialog besides not_this, framed by the window manager; returns its id."""
     def single():

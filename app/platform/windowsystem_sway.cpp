@@ -11,7 +11,7 @@
 #include "windowsystem_backends.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -138,12 +138,8 @@ public:
         if ((event->response_type & 0x7f) != XCB_CONFIGURE_NOTIFY)
             return false;
         const auto window = reinterpret_cast<const xcb_configure_notify_event_t *>(event)->window;
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (widget->internalWinId() == WId(window)) {
-                widget->update();
-                break;
-            }
-        }
+        if (QWidget *widget = QWidget::find(WId(window)))
+            widget->update();
         return false;
     }
 

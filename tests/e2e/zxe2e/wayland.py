@@ -40,6 +40,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 AGENT = os.path.join(HERE, "wlagent.py")
 SYSTEM_PYTHON = "/usr/bin/python3"  # has python3-gi; the one running the tests may not
 COLOR = (40, 110, 60)  # the native window's colour: nothing else on these screens has it
+# wlroots compositors (sway, labwc) without a display or input devices, drawing without a GPU.
+WLROOTS_HEADLESS = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
+                    "WLR_RENDERER": "pixman"}
 KDE_PORTAL = "/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"
 _CLONE_NEWNET = 0x40000000
 
@@ -318,6 +321,11 @@ class WaylandSession(XDisplayClient):
                                     str(self.height)], "agent", stdin_pipe=True,
                                    ready=lambda p: p.wait_line("^ready$", START_TIMEOUT))
 
+    def _socket(self, prefix):
+        """The first of the session's runtime folder's entries named prefix..., lock files aside."""
+        names = [n for n in os.listdir(self.path("run")) if n.startswith(prefix) and not n.endswith(".lock")]
+        return sorted(names)[0] if names else None
+
     def _start_pipewire(self):
         self.service(["pipewire"], "pipewire",
                      ready=lambda p: wait_until(lambda: os.path.exists(self.path("run", "pipewire-0")), START_TIMEOUT,
@@ -475,9 +483,11 @@ class WaylandSession(XDisplayClient):
         self.click(x, y)
 
 
-def grim_screenshot(session, scale=1):
-    """A wlroots compositor's picture through grim, at scale 1 (Xwayland's coordinates) unless told otherwise."""
-    return Image.from_pnm(session.run(["grim", "-t", "ppm", "-s", str(scale), "-"], text=False).stdout)
+def grim_screenshot(session, scale=1, wayland_display=None):
+    """A wlroots compositor's picture through grim, at scale 1 (Xwayland's coordinates) unless told otherwise;
+    the session's own compositor unless wayland_display names another."""
+    env = {"WAYLAND_DISPLAY": wayland_display} if wayland_display else None
+    return Image.from_pnm(session.run(["grim", "-t", "ppm", "-s", str(scale), "-"], env=env, text=False).stdout)
 
 
 class SwaySession(WaylandSession):
@@ -515,9 +525,7 @@ class SwaySession(WaylandSession):
             lines.append('for_window [shell="xwayland"] floating enable')
         with open(config, "w") as out:
             out.write("\n".join(lines) + "\n")
-        env = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
-               "WLR_RENDERER": "pixman"}
-        self.service(["sway", "-c", config], "sway", env=env,
+        self.service(["sway", "-c", config], "sway", env=WLROOTS_HEADLESS,
                      ready=lambda p: wait_until(self._sway_socket, START_TIMEOUT, message="no sway socket"))
         self.env["SWAYSOCK"] = self._sway_socket()
         # Xwayland's display: ask sway, which sets DISPLAY for what it starts.
@@ -589,9 +597,7 @@ class LabwcSession(WaylandSession):
                       "<focus><followMouse>no</followMouse></focus>"
                       f"{rules}</labwc_config>\n")
         self.give(self.path("home"))
-        env = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
-               "WLR_RENDERER": "pixman", "WAYLAND_DISPLAY": ""}
-        self.service(["labwc", "-C", config], "labwc", env=env,
+        self.service(["labwc", "-C", config], "labwc", env=dict(WLROOTS_HEADLESS, WAYLAND_DISPLAY=""),
                      ready=lambda p: wait_until(lambda: self._socket("wayland-"), START_TIMEOUT,
                                                 message="no labwc socket"))
         self.env["WAYLAND_DISPLAY"] = self._socket("wayland-")
@@ -609,10 +615,6 @@ class LabwcSession(WaylandSession):
     def close_window(self, wid):
         # labwc takes no _NET_CLOSE_WINDOW from other clients; its close button sends WM_DELETE_WINDOW.
         self.delete_window(wid)
-
-    def _socket(self, prefix):
-        names = [n for n in os.listdir(self.path("run")) if n.startswith(prefix) and not n.endswith(".lock")]
-        return sorted(names)[0] if names else None
 
     def screenshot(self):
         return grim_screenshot(self)
@@ -723,7 +725,8 @@ class KdeSession(WaylandSession):
 
     def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
         super().__init__(width, height)
-        self.outer_display = None  # the sway that KWin 6 runs in
+        self.outer_display = None  # the sway that KWin 6 runs in: its Wayland display and IPC socket
+        self._outer_socket = None
         if kwin_major_version() >= 6:
             self.tools = self.tools + ["sway", "grim"]
 
@@ -764,20 +767,13 @@ class KdeSession(WaylandSession):
                       f"output HEADLESS-1 resolution {self.width}x{self.height} position 0 0 bg #000000 solid_color\n"
                       "default_border none\n"
                       "for_window [all] fullscreen enable\n")
-        before = set(os.listdir(self.path("run")))
-        env = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",
-               "WLR_RENDERER": "pixman", "WAYLAND_DISPLAY": "", "DISPLAY": ""}
-
-        def new_entry(prefix):
-            names = sorted(n for n in set(os.listdir(self.path("run"))) - before
-                           if n.startswith(prefix) and not n.endswith(".lock"))
-            return names[0] if names else None
-
+        # KWin's own socket comes later: the only ones now are this sway's.
+        env = dict(WLROOTS_HEADLESS, WAYLAND_DISPLAY="", DISPLAY="")
         self.service(["sway", "-c", config], "outer-sway", env=env,
-                     ready=lambda p: wait_until(lambda: new_entry("sway-ipc.") and new_entry("wayland-"),
+                     ready=lambda p: wait_until(lambda: self._socket("sway-ipc.") and self._socket("wayland-"),
                                                 START_TIMEOUT, message="no socket of the outer sway"))
-        self._outer_socket = self.path("run", new_entry("sway-ipc."))
-        return new_entry("wayland-")
+        self._outer_socket = self.path("run", self._socket("sway-ipc."))
+        return self._socket("wayland-")
 
     def _kwin_ready(self):
         return os.path.exists(self.path("run", self.wayland_display)) and \
@@ -790,8 +786,7 @@ class KdeSession(WaylandSession):
 
     def screenshot(self):
         if self.outer_display:
-            return Image.from_pnm(self.run(["grim", "-t", "ppm", "-"], env={"WAYLAND_DISPLAY": self.outer_display},
-                                           text=False).stdout)
+            return grim_screenshot(self, wayland_display=self.outer_display)
         path = self.path("files", f"kwin-{time.monotonic_ns()}.ppm")
         os.makedirs(self.path("files"), exist_ok=True)
         self.give(self.path("files"))

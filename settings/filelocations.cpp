@@ -1,6 +1,7 @@
 #include "filelocations.h"
 
 #include "folderwrite.h"
+#include "pathtext.h"
 
 #include <system_error>
 
@@ -12,17 +13,18 @@ FileLocations fileLocations(const std::string &programName, const FolderFacts &f
     const fs::path &writerFromBin)
 {
     FileLocations where;
+    const fs::path name = pathFromUtf8(programName);
+    const fs::path settingsName = pathFromUtf8(programName + ".ini");
     // Root may write the install folder, so writability alone does not make a copy portable; a
     // read-only folder that holds Images was made to be used in place.
     where.installed = facts.isInstallFolder || (!facts.writable && !facts.imagesPresent);
     if (where.installed) {
-        const fs::path xdg(user.xdgConfigHome);
-        const fs::path config = xdg.is_absolute() ? xdg : user.home / ".config";
-        where.settingsFile = config / programName / (programName + ".ini");
+        const fs::path config = user.configHome.is_absolute() ? user.configHome : user.home / ".config";
+        where.settingsFile = config / name / settingsName;
         const fs::path pictures = user.pictures.empty() ? user.home / "Pictures" : user.pictures;
-        where.imagesFolder = pictures / programName;
+        where.imagesFolder = pictures / name;
     } else {
-        where.settingsFile = facts.folder / (programName + ".ini");
+        where.settingsFile = facts.folder / settingsName;
         where.imagesFolder = facts.folder / "Images";
     }
     where.writerFolders = { facts.folder, (facts.folder / writerFromBin).lexically_normal() };

@@ -16,7 +16,9 @@ struct FolderFacts {
 
 // The user's own folders as the environment and the desktop name them.
 struct UserFolders {
-    std::string xdgConfigHome; // $XDG_CONFIG_HOME as set; empty when unset
+    // Where settings go: $XDG_CONFIG_HOME as set (empty when unset), or on Windows the user's roaming
+    // application data. A path, never 8-bit text: Windows' code page cannot hold most user names.
+    std::filesystem::path configHome;
     std::filesystem::path home;
     std::filesystem::path pictures; // the desktop's pictures folder; empty when unknown
 };
@@ -32,9 +34,9 @@ struct FileLocations {
 // The rule. A copy is installed when it runs from the install folder, or when the user cannot
 // write its folder and no Images folder stands there; every other copy is portable.
 // Portable: <folder>/<name>.ini and <folder>/Images. Installed: <config>/<name>/<name>.ini, where
-// <config> is $XDG_CONFIG_HOME when it is an absolute path, else <home>/.config, and
+// <config> is configHome when it is an absolute path, else <home>/.config, and
 // <pictures>/<name> (<home>/Pictures when the desktop names none).
-// The writer is looked for beside the program, then in <folder>/<writerFromBin>.
+// The writer is looked for beside the program, then in <folder>/<writerFromBin>. The name is UTF-8.
 [[nodiscard]] FileLocations fileLocations(const std::string &programName, const FolderFacts &facts,
     const UserFolders &user, const std::filesystem::path &writerFromBin);
 

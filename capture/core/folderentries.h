@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pathtext.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -28,7 +30,7 @@ bool visitEntries(const std::filesystem::path &folder,
 [[nodiscard]] inline std::filesystem::path entryPath(
     const std::filesystem::path &folder, std::string_view name)
 {
-    return folder / std::filesystem::path(std::u8string(name.begin(), name.end()));
+    return folder / pathFromUtf8(name);
 }
 
 // The type of one entry of a folder; a missing entry is neither file nor link.

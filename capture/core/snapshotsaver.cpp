@@ -1,7 +1,9 @@
 #include "snapshotsaver.h"
 
 #include "bmpfile.h"
+#include "pathtext.h"
 #include "snapshotnames.h"
+#include "writerpath.h"
 
 #include <zentrolux/jpegwriter.h>
 #include <zentrolux/tempbitmap.h>
@@ -33,39 +35,47 @@ SnapshotSaver::~SnapshotSaver()
     removeRunTempFolder();
 }
 
-std::int64_t SnapshotSaver::write(const Picture &picture, const std::filesystem::path &imagesFolder,
-    std::int64_t number, std::int32_t quality, SnapshotTimings &timings)
+Written SnapshotSaver::write(const Picture &picture, const std::filesystem::path &imagesFolder, std::int64_t number,
+    std::int32_t quality, SnapshotTimings &timings)
 {
     timings.bitmapWrite = timings.encode = timings.cleanUp = 0;
     auto stage = std::chrono::steady_clock::now();
 
     const auto temp = prepareTempBitmapPath();
     if (!temp || picture.isNull())
-        return 0;
+        return {};
     const bool bitmapWritten
         = writeBmp24(*temp, picture.width, picture.height, picture.bits, picture.bytesPerLine);
     timings.bitmapWrite = microsecondsSince(stage);
     stage = std::chrono::steady_clock::now();
 
-    std::int64_t written = 0;
+    Written written;
     WriterLibrary::WriteJpg writeJpg = bitmapWritten ? m_library.function() : nullptr;
     for (int attempt = 0; writeJpg != nullptr && attempt < MaxNameRetries && number <= MaxSnapshotNumber;
          ++attempt, ++number) {
         const std::filesystem::path path = imagesFolder / snapshotFileName(number);
-        const int result = writeJpg(path.string().c_str(), quality, 0);
+        const auto text = writerPathText(path);
+        if (!text) {
+            written.problem = "The JPEG writer cannot be given the name of the folder " + utf8FromPath(imagesFolder)
+                + " in this system's code page.";
+            break;
+        }
+        const int result = writeJpg(text->c_str(), quality, 0);
         if (result == static_cast<int>(JpgResult::Written)) {
-            written = number;
+            written.number = number;
             break;
         }
         if (result != static_cast<int>(JpgResult::TargetExists))
             break;
     }
+    if (bitmapWritten && writeJpg == nullptr)
+        written.problem = "The JPEG writer library could not be loaded.";
     timings.encode = microsecondsSince(stage);
     stage = std::chrono::steady_clock::now();
 
-    // The bitmap goes whatever the writer said.
+    // The bitmap goes whatever the writer said; its path is UTF-8 on every system.
     std::error_code ec;
-    std::filesystem::remove(*temp, ec);
+    std::filesystem::remove(pathFromUtf8(*temp), ec);
     timings.cleanUp = microsecondsSince(stage);
     return written;
 }

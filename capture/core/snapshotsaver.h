@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace zx {
@@ -20,6 +21,12 @@ struct SnapshotTimings {
     std::int64_t total = 0;
 };
 
+// What became of a snapshot's picture.
+struct Written {
+    std::int64_t number = 0; // the file's number; 0 when none was written
+    std::string problem; // what the user should know of a failure beyond that it failed; may be empty
+};
+
 // Writes a snapshot's picture as a numbered JPEG file.
 class SnapshotWriter {
 public:
@@ -27,8 +34,7 @@ public:
 
     // Writes the picture as the file `number` of the folder; when another
     // program took that name meanwhile, the following numbers are tried.
-    // Returns the number written, or 0 on failure.
-    [[nodiscard]] virtual std::int64_t write(const Picture &picture, const std::filesystem::path &imagesFolder,
+    [[nodiscard]] virtual Written write(const Picture &picture, const std::filesystem::path &imagesFolder,
         std::int64_t number, std::int32_t quality, SnapshotTimings &timings)
         = 0;
 };
@@ -41,7 +47,7 @@ public:
     // Removes the private folder of the temporary bitmap, if this run made one.
     ~SnapshotSaver() override;
 
-    [[nodiscard]] std::int64_t write(const Picture &picture, const std::filesystem::path &imagesFolder,
+    [[nodiscard]] Written write(const Picture &picture, const std::filesystem::path &imagesFolder,
         std::int64_t number, std::int32_t quality, SnapshotTimings &timings) override;
 
 private:

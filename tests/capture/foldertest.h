@@ -3,6 +3,7 @@
 #include "fileio.h"
 #include "snapshotnames.h"
 #include "snapshotnumbering.h"
+#include "testsystem.h"
 
 #include <gtest/gtest.h>
 

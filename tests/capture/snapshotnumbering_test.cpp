@@ -14,6 +14,19 @@ using namespace zx::test;
 // Whether this platform's build follows folder changes instead of listing.
 constexpr bool HaveWatch = ZX_HAVE_FOLDER_WATCH;
 
+TEST_F(Numbering, HiddenAndSystemFilesAreNeitherNumberedOverNorCleared)
+{
+    touch("CAP0001.jpg");
+    touch("CAP0050.jpg");
+    touch("CAP0060.JPG");
+    if (!markFile(m_dir / "CAP0050.jpg", false) || !markFile(m_dir / "CAP0060.JPG", true))
+        GTEST_SKIP() << "this system marks no file hidden but by its name";
+    EXPECT_EQ(m_numbering.next(m_dir), 2);
+    const auto listed = zx::listFiles(m_dir, zx::isJpegName);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed.front().filename(), "CAP0001.jpg");
+}
+
 TEST_F(Numbering, HandChangesBetweenSnapshotsCountAsInAListing)
 {
     const fs::path outside = m_root / "outside";

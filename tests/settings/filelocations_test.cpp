@@ -1,4 +1,5 @@
 #include "filelocations.h"
+#include "pathtext.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ TEST(FileLocations, PortableOrInstalledAndTheirPaths)
         bool installed;
         fs::path settings, images;
     };
-    const UserFolders ann { at("/home/ann/cfg").string(), at("/home/ann"), at("/home/ann/Bilder") };
+    const UserFolders ann { at("/home/ann/cfg"), at("/home/ann"), at("/home/ann/Bilder") };
     const UserFolders plain { "", at("/home/bob"), "" };
     const Case cases[] = {
         { "build or copied folder", "Zentrolux", { at("/home/ann/zx"), false, true, true }, ann, false,
@@ -58,6 +59,13 @@ TEST(FileLocations, PortableOrInstalledAndTheirPaths)
             at("/home/bob/Pictures/Zentrolux") },
         { "renamed installed copy", "Guide", { at("/usr/bin"), true, false, false }, ann, true,
             at("/home/ann/cfg/Guide/Guide.ini"), at("/home/ann/Bilder/Guide") },
+        // Names are UTF-8, whatever 8-bit code page the system has.
+        { "a name and user folders outside ASCII", "Leitstern Ωμέγα 星", { at("/usr/bin"), true, false, false },
+            { at("/home") / pathFromUtf8("Jürgen Ω/cfg"), at("/home") / pathFromUtf8("Jürgen Ω"), {} }, true,
+            at("/home") / pathFromUtf8("Jürgen Ω/cfg/Leitstern Ωμέγα 星/Leitstern Ωμέγα 星.ini"),
+            at("/home") / pathFromUtf8("Jürgen Ω/Pictures/Leitstern Ωμέγα 星") },
+        { "a portable copy so named", "Leitstern Ωμέγα 星", { at("/home/ann/zx"), false, true, true }, ann, false,
+            at("/home/ann/zx") / pathFromUtf8("Leitstern Ωμέγα 星.ini"), at("/home/ann/zx/Images") },
     };
     for (const Case &c : cases) {
         const FileLocations got = fileLocations(c.name, c.facts, c.user, writerFromBin);
@@ -69,7 +77,7 @@ TEST(FileLocations, PortableOrInstalledAndTheirPaths)
 
 TEST(FileLocations, WriterBesideTheProgramThenInItsPrivateFolder)
 {
-    const UserFolders user { "", at("/home/ann"), "" };
+    const UserFolders user { {}, at("/home/ann"), {} };
     const std::pair<FolderFacts, std::vector<fs::path>> cases[] = {
         { { at("/usr/bin"), true, false, false },
             { at("/usr/bin"), at("/usr/lib/x86_64-linux-gnu/zentrolux") } },

@@ -14,6 +14,10 @@ namespace zx::test {
 // `folder`, through the variables the system reads for it.
 void placeTempBitmapIn(const std::filesystem::path &folder);
 
+// Marks the file hidden (or, with system, a system file) as the system's own
+// tools do; false on a system that has no such marks.
+bool markFile(const std::filesystem::path &file, bool system);
+
 // A path as the 8-bit text the writer's C entry point takes.
 [[nodiscard]] std::string writerPath(const std::filesystem::path &path);
 

@@ -26,6 +26,12 @@ void placeTempBitmapIn(const std::filesystem::path &folder)
     ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 
+bool markFile(const std::filesystem::path &, bool)
+{
+    // Only a leading dot hides a file here.
+    return false;
+}
+
 std::string writerPath(const std::filesystem::path &path)
 {
     return path.string();

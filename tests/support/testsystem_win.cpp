@@ -29,6 +29,11 @@ void placeTempBitmapIn(const std::filesystem::path &folder)
         throw std::runtime_error("cannot set TMP");
 }
 
+bool markFile(const std::filesystem::path &file, bool system)
+{
+    return SetFileAttributesW(file.c_str(), system ? FILE_ATTRIBUTE_SYSTEM : FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
 std::string writerPath(const std::filesystem::path &path)
 {
     // The writer takes the system code page, as the ANSI functions do.

@@ -16,8 +16,8 @@ inline std::unique_ptr<zx::QtCrosshair> makeBenchCrosshair(
 {
     const auto path = [](const QString &p) { return std::filesystem::path(QFile::encodeName(p).toStdString()); };
     const zx::ProgramPlace place { name.toStdString(), path(folder),
-        path(folder + QStringLiteral("/") + name + QStringLiteral(".ini")), path(images), false };
+        path(folder + QStringLiteral("/") + name + QStringLiteral(".ini")), path(images), false, { path(folder) } };
     const zx::Desktop desktop = zx::decideDesktop(
         zx::sessionFromEnvironment(), QGuiApplication::platformName() == QLatin1String("xcb"));
-    return std::make_unique<zx::QtCrosshair>(place, std::vector { path(folder) }, desktop);
+    return std::make_unique<zx::QtCrosshair>(place, desktop);
 }

@@ -15,7 +15,6 @@ namespace zx {
 namespace {
 
 constexpr QPoint HandHotSpot(12, 1);
-constexpr int ArtworkTwipsPerPixel = 15; // the artwork is drawn for 96 dpi
 
 } // namespace
 
@@ -34,8 +33,8 @@ AboutWindow::AboutWindow(QWidget *owner)
     const QSize artwork = m_artwork.isNull() ? QSize(395, 111) : m_artwork.size();
     const int tppX = twipsPerPixel(screen != nullptr ? screen->logicalDotsPerInchX() : 96.0);
     const int tppY = twipsPerPixel(screen != nullptr ? screen->logicalDotsPerInchY() : 96.0);
-    const QSize inside(toInt32Rounded(double(artwork.width()) * ArtworkTwipsPerPixel / tppX),
-        toInt32Rounded(double(artwork.height()) * ArtworkTwipsPerPixel / tppY));
+    const InfoSize size = aboutInsideSize({ artwork.width(), artwork.height() }, tppX, tppY);
+    const QSize inside(size.width, size.height);
     setFixedSize(inside);
     if (!m_artwork.isNull() && m_artwork.size() != inside)
         m_artwork = m_artwork.scaled(inside, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -43,10 +42,9 @@ AboutWindow::AboutWindow(QWidget *owner)
     if (screen != nullptr) {
         const QRect area = screen->geometry();
         const QSize frame = owner != nullptr ? owner->frameGeometry().size() - owner->size() : QSize();
-        // Centred in whole pixels; twips would give the same, a pixel being whole twips.
-        const int left = centredOrigin(area.width(), inside.width() + frame.width());
-        const int top = centredOrigin(area.height(), inside.height() + frame.height());
-        move(area.x() + left, area.y() + top);
+        const PixelPoint at = centredOnScreen({ area.left(), area.top(), area.right() + 1, area.bottom() + 1 },
+            { inside.width() + frame.width(), inside.height() + frame.height() }, tppX, tppY);
+        move(at.x, at.y);
     }
     setWindowTitle(QString::fromStdString(aboutTitle()));
 }

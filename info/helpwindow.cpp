@@ -9,13 +9,6 @@
 
 namespace zx {
 
-namespace {
-
-constexpr int InsideWidthTwips = 7215;
-constexpr int InsideHeightTwips = 5400;
-
-} // namespace
-
 HelpWindow::HelpWindow(QSize frameEstimate, QWidget *parent)
     : QDialog(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
@@ -32,16 +25,13 @@ HelpWindow::HelpWindow(QSize frameEstimate, QWidget *parent)
     QScreen *screen = QGuiApplication::primaryScreen();
     const int tppX = twipsPerPixel(screen ? screen->logicalDotsPerInchX() : 96.0);
     const int tppY = twipsPerPixel(screen ? screen->logicalDotsPerInchY() : 96.0);
-    // Rounded, not cut: at 200 % the 7215 twips are 901.9 pixels.
-    resize(toInt32Rounded(double(InsideWidthTwips) / tppX), toInt32Rounded(double(InsideHeightTwips) / tppY));
-
+    const InfoSize inside = helpInsideSize(tppX, tppY);
+    resize(inside.width, inside.height);
     if (screen != nullptr) {
         const QRect area = screen->geometry();
-        const int outerW = (width() + frameEstimate.width()) * tppX;
-        const int outerH = (height() + frameEstimate.height()) * tppY;
-        const int left = centredOrigin(double(area.width()) * tppX, outerW);
-        const int top = centredOrigin(double(area.height()) * tppY, outerH);
-        move(area.x() + toInt32Rounded(double(left) / tppX), area.y() + toInt32Rounded(double(top) / tppY));
+        const PixelPoint at = centredOnScreen({ area.left(), area.top(), area.right() + 1, area.bottom() + 1 },
+            { width() + frameEstimate.width(), height() + frameEstimate.height() }, tppX, tppY);
+        move(at.x, at.y);
     }
     setWindowTitle(QString::fromStdString(helpCaption()));
     // The text keeps CR LF breaks; the editor wants plain line feeds.

@@ -68,6 +68,7 @@ int Crosshair::buttonHeight() const
 void Crosshair::formLoad()
 {
     m_window.setCaption(m_place.name);
+    m_window.resizeInside(scale().pixelsX(DesignInsideWidth), scale().pixelsY(DesignInsideHeight));
     std::error_code ec;
     std::filesystem::current_path(m_place.directory, ec);
 
@@ -149,20 +150,32 @@ bool Crosshair::closeRequested()
             stopSequence();
         return false;
     }
-    if (!m_closed) {
-        m_closed = true;
-        // Minimized or maximized bounds are never stored.
-        if (m_window.isNormal())
-            rememberBounds(outerBounds());
-        m_timer.stop();
-        if (m_place.installed) {
-            std::error_code ec;
-            std::filesystem::create_directories(m_place.settingsFile.parent_path(), ec);
-        }
-        // A folder that refuses the file keeps the old one; nothing to tell.
-        (void)writeSettings(m_place.settingsFile, m_settings);
-    }
+    unload();
     return true;
+}
+
+void Crosshair::sessionEnds()
+{
+    // Nothing is kept for later: there is no later.
+    m_closePending = false;
+    unload();
+}
+
+void Crosshair::unload()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    // Minimized or maximized bounds are never stored.
+    if (m_window.isNormal())
+        rememberBounds(outerBounds());
+    m_timer.stop();
+    if (m_place.installed) {
+        std::error_code ec;
+        std::filesystem::create_directories(m_place.settingsFile.parent_path(), ec);
+    }
+    // A folder that refuses the file keeps the old one; nothing to tell.
+    (void)writeSettings(m_place.settingsFile, m_settings);
 }
 
 void Crosshair::closeIfAsked()
@@ -258,6 +271,8 @@ void Crosshair::formActivate()
     look.cameraPictureHeight = tw.pixelsY(CameraPictureTwips);
     look.splash = m_splashing;
     look.pictureBox = m_pictureBox;
+    look.splashPicture = fitCentred(m_window.splashPictureSize(), now.inside.width(), now.inside.height());
+    look.colour = CrosshairRed;
     m_window.setLook(look);
 }
 
@@ -265,8 +280,8 @@ void Crosshair::formActivate()
 
 void Crosshair::keyDown(int keyCode, int modifierMask)
 {
-    // The splash takes no input.
-    if (m_splashing)
+    // The splash and an open information window take no input.
+    if (m_splashing || m_informationOpen)
         return;
     formKeyDown(*this, keyCode, modifierMask);
 }
@@ -307,7 +322,7 @@ void Crosshair::setOuterHeight(int height)
 
 void Crosshair::cmdSaveMouseDown(int mouseButton, PixelPoint pointer)
 {
-    if (mouseButton != 2)
+    if (mouseButton != 2 || m_informationOpen)
         return;
     m_window.popupMenu({ m_button.left + pointer.x, m_button.top + pointer.y });
 }
@@ -319,6 +334,8 @@ void Crosshair::showChecks()
 
 void Crosshair::choose(MenuCommand command)
 {
+    if (m_informationOpen)
+        return;
     switch (command) {
     case MenuCommand::Help:
         showInformation(true);
@@ -371,13 +388,16 @@ void Crosshair::setQuality(std::int32_t quality)
 
 void Crosshair::showInformation(bool help)
 {
-    // Out of the topmost band while the window is open, so it is never under the crosshair.
+    // Modal and one at a time; out of the topmost band while the window is
+    // open, so it is never under the crosshair.
+    m_informationOpen = true;
     m_window.setAbove(false);
     if (help)
         m_dialogs.showHelp();
     else
         m_dialogs.showAbout();
     m_window.setAbove(true);
+    m_informationOpen = false;
 }
 
 // --- Capture sequence and the images folder --------------------------------
@@ -438,7 +458,15 @@ void Crosshair::clearImages()
 
 void Crosshair::cmdSaveClick()
 {
+    if (m_informationOpen)
+        return;
     runSnapshot(false);
+}
+
+void Crosshair::showProblem(const std::string &text)
+{
+    // Esc on the message stops a sequence as Esc on the window does; OK leaves it running.
+    m_dialogs.showProblem(text, [this] { stopSequence(); });
 }
 
 void Crosshair::runSnapshot(bool sequence)
@@ -450,10 +478,12 @@ void Crosshair::runSnapshot(bool sequence)
     m_snapshotRunning = true;
     const auto start = SteadyClock::now();
 
-    // 1. The button leaves the window and the screen.
+    // 1. The button leaves the window and the screen; the grab waits until
+    // the screen no longer shows what it showed of it just now.
     const PixelRect inside = m_window.bounds().inside;
-    const PixelRect buttonSquare { inside.left + m_button.left, inside.top + m_button.top,
-        inside.left + m_button.right, inside.top + m_button.bottom };
+    const HiddenButton button { { inside.left + m_button.left, inside.top + m_button.top,
+                                    inside.left + m_button.right, inside.top + m_button.bottom },
+        m_window.buttonPixels() };
     m_screen.prepare();
     m_buttonShown = false;
     formResize();
@@ -465,7 +495,14 @@ void Crosshair::runSnapshot(bool sequence)
     }
     m_timings.hideAndReshape = microsecondsSince(start);
 
-    // 2. The moment in the caption, part of a Form Area picture; the click.
+    // 2. The moment in the caption, part of a Form Area picture, which waits
+    // for the title bar to show it; the click.
+    CaptionBar caption;
+    if (!m_settings.captureClient) {
+        const WindowBounds now = m_window.bounds();
+        caption.bar = { now.outer.left, now.outer.top, now.outer.right, now.inside.top };
+        caption.before = m_screen.read(caption.bar);
+    }
     m_window.setCaption(momentCaption(m_place.name, m_clock.localNow()));
     if (m_settings.soundOn)
         m_sound.playClick();
@@ -483,23 +520,27 @@ void Crosshair::runSnapshot(bool sequence)
     const auto grabStart = SteadyClock::now();
     const WindowBounds grabbed = m_window.bounds();
     const PixelRect area = m_settings.captureClient ? grabbed.inside : grabbed.outer;
-    const Grab shot = m_screen.grab(area, grabbed.inside, buttonSquare);
+    const Grab shot = m_screen.grab(area, grabbed.inside, button, caption);
     m_timings.grab = microsecondsSince(grabStart);
 
     // 5. The file, or the reason there is none.
     std::int64_t written = 0;
     switch (shot.outcome) {
-    case Grab::Outcome::Taken:
-        if (number)
-            written = m_writer.write(shot.picture, m_place.imagesFolder, *number, m_settings.quality, m_timings);
+    case Grab::Outcome::Taken: {
+        const Written file = number
+            ? m_writer.write(shot.picture, m_place.imagesFolder, *number, m_settings.quality, m_timings)
+            : Written {};
+        written = file.number;
         if (written == 0)
-            m_dialogs.showProblem(ProblemSaving);
+            showProblem(file.problem.empty() ? std::string(ProblemSaving)
+                                             : std::string(ProblemSaving) + "\n\n" + file.problem);
         break;
+    }
     case Grab::Outcome::Impossible:
         // Told once: a sequence would only fail the same way at every tick.
         if (sequence)
             stopSequence();
-        m_dialogs.showProblem(shot.problem);
+        showProblem(shot.problem);
         break;
     case Grab::Outcome::Cancelled:
         break;

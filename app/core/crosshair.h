@@ -5,6 +5,7 @@
 #include "layout.h"
 #include "menu.h"
 #include "picture.h"
+#include "programinfo.h"
 #include "settings.h"
 #include "snapshotnumbering.h"
 #include "snapshotsaver.h"
@@ -17,16 +18,6 @@
 
 namespace zx {
 
-// Where the program lives and what it is called; taken from the running
-// program, never from the current directory.
-struct ProgramPlace {
-    std::string name; // the caption at rest and the title of messages
-    std::filesystem::path directory;
-    std::filesystem::path settingsFile;
-    std::filesystem::path imagesFolder;
-    bool installed = false; // an installed copy makes its settings and images folders itself
-};
-
 // Size and place of the window on a first start without a settings file.
 inline constexpr int DesignInsideWidth = 7125; // twips
 inline constexpr int DesignInsideHeight = 4710;
@@ -34,6 +25,9 @@ inline constexpr int DesignInsideLeft = 3450;
 inline constexpr int DesignInsideTop = 2340;
 
 inline constexpr int SplashMilliseconds = 3000;
+// The crosshair's lines, and the inside behind them.
+inline constexpr Colour CrosshairRed { 192, 0, 0 };
+inline constexpr const char *CameraButtonTip = "Click to save image to file, or Right-Click for options";
 inline constexpr int CameraButtonTwips = 375; // 25 pixels at 96 dpi
 inline constexpr int CameraPictureTwips = 255; // the 17-pixel camera picture at 96 dpi
 
@@ -74,6 +68,9 @@ public:
     // A close request: true when the window may close now (the settings are
     // written); false when it is kept until start-up or a snapshot ends.
     [[nodiscard]] bool closeRequested();
+    // The system ends the session and will end the program whatever it does:
+    // the sequence stops and the settings are written now, as a close would.
+    void sessionEnds();
 
     void startSequence(int milliseconds);
     // Esc: the sequence stops and the caption shows the program name.
@@ -105,6 +102,10 @@ private:
     void rememberBounds(const TwipsRect &bounds);
     void keepReachable(const TwipsRect &designBounds);
     void closeIfAsked();
+    void unload();
+    // The help or About window is open: the crosshair takes no keys, clicks or menu.
+    [[nodiscard]] bool waitsForInformation() const { return m_informationOpen; }
+    void showProblem(const std::string &text);
     void showChecks();
 
     void setOption(bool &option, bool value, bool relayout);
@@ -131,6 +132,7 @@ private:
     bool m_snapshotRunning = false;
     bool m_closePending = false;
     bool m_closed = false;
+    bool m_informationOpen = false;
 
     // The child controls' places: lines in twips of the inside, in the order
     // vLine1, vLine2, hLine1, hLine2; the button and the picture box in pixels.

@@ -7,15 +7,24 @@
 #include "geometry.h"
 #include "localclock.h"
 #include "menu.h"
+#include "settle.h"
 #include "shape.h"
 
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zx {
+
+struct Colour {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    friend bool operator==(const Colour &, const Colour &) = default;
+};
 
 // A crosshair line as drawn, in pixels of the inside.
 struct DrawnLine {
@@ -41,8 +50,10 @@ struct WindowLook {
     bool buttonShown = true;
     int cameraPictureWidth = 17; // the picture on the button, pixels
     int cameraPictureHeight = 17;
-    bool splash = false; // the splash picture covers the inside
-    PixelRect pictureBox; // where the splash picture lies, pixels of the inside
+    bool splash = false; // the picture box, black, covers the inside
+    PixelRect pictureBox; // the picture box, pixels of the inside
+    PixelRect splashPicture; // the splash picture in it: whole, scaled and centred in the inside
+    Colour colour; // of the lines and the bands
 };
 
 class CrosshairWindow {
@@ -58,12 +69,18 @@ public:
     // Neither minimized nor maximized.
     [[nodiscard]] virtual bool isNormal() const = 0;
 
+    // The inside's size before the window is first shown.
+    virtual void resizeInside(int width, int height) = 0;
+    // The splash picture's own size, in pixels.
+    [[nodiscard]] virtual PixelRect splashPictureSize() const = 0;
     // Shows the window and waits until the window manager has framed it.
     virtual void showFramed() = 0;
     // Asks for new outer bounds and waits for the window manager's answer.
     virtual void requestPlace(const PixelRect &outer) = 0;
     virtual void setCaption(const std::string &caption) = 0;
     virtual void setLook(const WindowLook &look) = 0;
+    // The camera button as the screen shows it now, before a snapshot hides it.
+    [[nodiscard]] virtual ScreenPixels buttonPixels() const = 0;
     virtual void enableButton(bool enabled) = 0;
     virtual void setAbove(bool above) = 0;
     // What keeps the window from staying above the others on this desktop,
@@ -92,8 +109,9 @@ public:
     [[nodiscard]] virtual std::optional<std::string> askText(const std::string &prompt, const std::string &initial)
         = 0;
     // A message with OK that leaves the window its keys and its close box;
-    // returns once it is closed, by the user or by closeProblem().
-    virtual void showProblem(const std::string &text) = 0;
+    // returns once it is closed, by the user or by closeProblem(). Esc on it
+    // calls onEscape and leaves it open.
+    virtual void showProblem(const std::string &text, const std::function<void()> &onEscape) = 0;
     virtual void closeProblem() = 0;
     virtual void showHelp() = 0;
     virtual void showAbout() = 0;

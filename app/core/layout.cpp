@@ -64,4 +64,22 @@ LayoutResult computeLayout(const LayoutInput &input)
     return out;
 }
 
+PixelRect fitCentred(const PixelRect &picture, int width, int height)
+{
+    const std::int64_t pw = picture.width();
+    const std::int64_t ph = picture.height();
+    if (pw <= 0 || ph <= 0 || width <= 0 || height <= 0)
+        return {};
+    // Whole pixels, the remainder dropped, as a picture scaled to keep its shape.
+    std::int64_t w = std::int64_t(height) * pw / ph;
+    std::int64_t h = height;
+    if (w > width) {
+        w = width;
+        h = std::int64_t(width) * ph / pw;
+    }
+    const int left = int((width - w) / 2);
+    const int top = int((height - h) / 2);
+    return { left, top, left + int(w), top + int(h) };
+}
+
 } // namespace zx

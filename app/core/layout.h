@@ -41,4 +41,8 @@ struct LayoutResult {
 // and the capture picture box sized to the capture area.
 [[nodiscard]] LayoutResult computeLayout(const LayoutInput &in);
 
+// Where a picture of this size goes when it is shown whole in an area of
+// width x height pixels: as large as fits, its shape kept, centred.
+[[nodiscard]] PixelRect fitCentred(const PixelRect &picture, int width, int height);
+
 } // namespace zx

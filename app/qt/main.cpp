@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -24,7 +23,8 @@ std::unique_ptr<QLockFile> lockInstance(const QString &programName)
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(programName + QStringLiteral(".lock")));
+    auto lock = std::make_unique<QLockFile>(
+        QDir(folder).filePath(QString::fromStdString(zx::instanceLockName(programName.toStdString())) + QStringLiteral(".lock")));
     // Only a live owner counts: a lock left by a crash is taken over.
     lock->setStaleLockTime(0);
     if (lock->tryLock(0))
@@ -61,14 +61,11 @@ int main(int argc, char *argv[])
 
     // Where this copy keeps its settings and pictures: beside itself, or, when
     // installed, in the user's own folders.
-    const QFileInfo self(QCoreApplication::applicationFilePath());
-    const std::string name = zx::programNameFromFile(self.fileName().toStdString());
-    const zx::FolderFacts facts = zx::inspectFolder(toPath(self.absolutePath()), ZX_INSTALL_BINDIR);
-    const zx::UserFolders user { qgetenv("XDG_CONFIG_HOME").toStdString(), toPath(QDir::homePath()),
+    const zx::UserFolders user { toPath(QFile::decodeName(qgetenv("XDG_CONFIG_HOME"))), toPath(QDir::homePath()),
         toPath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)) };
-    const zx::FileLocations files = zx::fileLocations(name, facts, user, ZX_WRITER_FROM_BINDIR);
-    const zx::ProgramPlace place { name, toPath(self.absolutePath()), files.settingsFile, files.imagesFolder,
-        files.installed };
+    const zx::ProgramPlace place
+        = zx::programPlace(toPath(QCoreApplication::applicationFilePath()), ZX_INSTALL_BINDIR, user, ZX_WRITER_FROM_BINDIR);
+    const std::string &name = place.name;
 
     const QString title = QString::fromStdString(name);
     QApplication::setApplicationName(title);
@@ -82,11 +79,11 @@ int main(int argc, char *argv[])
 
     const auto lock = lockInstance(title);
     if (!lock) {
-        QMessageBox::warning(nullptr, title, title + QStringLiteral(" is already running!"));
+        QMessageBox::warning(nullptr, title, QString::fromStdString(zx::alreadyRunningText(name)));
         return 0;
     }
 
-    zx::QtCrosshair crosshair(place, files.writerFolders, desktop);
+    zx::QtCrosshair crosshair(place, desktop);
     zx::closeOnTerminationRequest(&crosshair.window());
     crosshair.core().formLoad();
     return QApplication::exec();

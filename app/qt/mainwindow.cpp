@@ -2,6 +2,7 @@
 
 #include "crosshair.h"
 #include "keymap.h"
+#include "screengrabber.h"
 #include "windowsystem.h"
 
 #include <QApplication>
@@ -22,7 +23,10 @@ namespace zx {
 
 namespace {
 
-const QColor CrosshairRed(192, 0, 0);
+QColor toQColor(const Colour &c)
+{
+    return { c.red, c.green, c.blue };
+}
 
 QRect toQRect(const PixelRect &r)
 {
@@ -50,7 +54,8 @@ int mouseButtonCode(Qt::MouseButton button)
 
 } // namespace
 
-// The picture box: the splash picture while the program starts.
+// The picture box: black, with the splash picture where the crosshair puts
+// it, while the program starts.
 class PictureBox final : public QWidget {
 public:
     explicit PictureBox(QWidget *parent)
@@ -61,24 +66,29 @@ public:
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
+    [[nodiscard]] QSize pictureSize() const { return m_splash.size(); }
+    void setPicturePlace(const QRect &place)
+    {
+        if (place != m_place) {
+            m_place = place;
+            update();
+        }
+    }
+
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
         p.fillRect(rect(), Qt::black);
-        if (m_splash.isNull())
+        if (m_splash.isNull() || m_place.isEmpty())
             return;
-        // The splash is shown whole, scaled into the visible inside of the window.
-        const QSize area = parentWidget() ? parentWidget()->size() : size();
-        const QSize fitted = m_splash.size().scaled(area, Qt::KeepAspectRatio);
-        const QRect target(
-            QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2), fitted);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(target, m_splash);
+        p.drawPixmap(m_place, m_splash);
     }
 
 private:
     QPixmap m_splash;
+    QRect m_place;
 };
 
 MainWindow::MainWindow(WindowSystem &windowSystem)
@@ -92,14 +102,15 @@ MainWindow::MainWindow(WindowSystem &windowSystem)
     setWindowIcon(icon);
     setFocusPolicy(Qt::StrongFocus);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, CrosshairRed);
+    m_look.colour = CrosshairRed;
+    pal.setColor(QPalette::Window, toQColor(CrosshairRed));
     setPalette(pal);
 
     m_pic = new PictureBox(this);
     m_pic->setObjectName(QStringLiteral("Pic"));
     m_cmdSave = new QToolButton(this);
     m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    m_cmdSave->setToolTip(QStringLiteral("Click to save image to file, or Right-Click for options"));
+    m_cmdSave->setToolTip(QString::fromUtf8(CameraButtonTip));
     m_cmdSave->setAutoFillBackground(true);
     // The window takes the keys; a focused button would turn Space into a
     // second snapshot when the key comes up.
@@ -124,9 +135,6 @@ MainWindow::~MainWindow()
 void MainWindow::attach(Crosshair &core)
 {
     m_core = &core;
-    // The first size, before the window manager frames the window: the design's inside.
-    const TwipsScale tw(twipsPerPixelX(), twipsPerPixelY());
-    resize(tw.pixelsX(DesignInsideWidth), tw.pixelsY(DesignInsideHeight));
 }
 
 void MainWindow::buildMenu()
@@ -188,6 +196,17 @@ bool MainWindow::isNormal() const
     return !isMinimized() && !isMaximized() && !isFullScreen();
 }
 
+void MainWindow::resizeInside(int width, int height)
+{
+    resize(width, height);
+}
+
+PixelRect MainWindow::splashPictureSize() const
+{
+    const QSize size = m_pic->pictureSize();
+    return { 0, 0, size.width(), size.height() };
+}
+
 void MainWindow::showFramed()
 {
     show();
@@ -219,13 +238,11 @@ void MainWindow::setLook(const WindowLook &look)
                                .scaled(picture, Qt::IgnoreAspectRatio, Qt::FastTransformation));
         m_cmdSave->setIconSize(picture);
     }
-    if (look.buttonShown != !m_cmdSave->isHidden()) {
-        if (!look.buttonShown)
-            m_buttonPainted = m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (look.buttonShown != !m_cmdSave->isHidden())
         m_cmdSave->setVisible(look.buttonShown);
-    }
     m_cmdSave->setGeometry(toQRect(look.button));
     m_pic->setGeometry(toQRect(look.pictureBox));
+    m_pic->setPicturePlace(toQRect(look.splashPicture));
     m_pic->setVisible(look.splash);
 
     QRegion region;
@@ -244,7 +261,7 @@ void MainWindow::setLook(const WindowLook &look)
     // clears what lies outside its opaque parts: with the same lines only the
     // parts that joined or left them change (the button's square, when it is
     // hidden for a snapshot and shown again), not the whole window.
-    const bool sameLines = look.lines == m_look.lines;
+    const bool sameLines = look.lines == m_look.lines && look.colour == m_look.colour;
     const QRegion changed = region.xored(m_opaque);
     m_look = look;
     m_opaque = region;
@@ -253,6 +270,11 @@ void MainWindow::setLook(const WindowLook &look)
         update();
     else if (!changed.isEmpty())
         update(changed);
+}
+
+ScreenPixels MainWindow::buttonPixels() const
+{
+    return screenPixels(m_cmdSave->grab().toImage());
 }
 
 void MainWindow::enableButton(bool enabled)
@@ -353,19 +375,20 @@ void MainWindow::paintEvent(QPaintEvent *)
     // The background is the crosshair colour, so each band shows its line and
     // the pixel beside it in red; the lines draw over it all the same.
     QPainter p(this);
+    const QColor colour = toQColor(m_look.colour);
     if (m_windowSystem.translucent()) {
         // A compositor draws the window with its alpha: the see-through parts
         // are transparent, the shape's parts the crosshair colour.
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.fillRect(rect(), Qt::transparent);
         for (const QRect &r : m_opaque)
-            p.fillRect(r, CrosshairRed);
+            p.fillRect(r, colour);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     } else {
-        p.fillRect(rect(), CrosshairRed);
+        p.fillRect(rect(), colour);
     }
     for (const DrawnLine &l : m_look.lines) {
-        p.setPen(QPen(CrosshairRed, l.width));
+        p.setPen(QPen(colour, l.width));
         p.drawLine(QPointF(l.x1, l.y1), QPointF(l.x2, l.y2));
     }
 }

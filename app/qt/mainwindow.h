@@ -2,7 +2,6 @@
 
 #include "frontend.h"
 
-#include <QImage>
 #include <QRegion>
 #include <QWidget>
 
@@ -29,9 +28,6 @@ public:
     ~MainWindow() override;
 
     void attach(Crosshair &core);
-    // The camera button as it looked before it was last hidden: the grab
-    // waits until the screen no longer shows it.
-    [[nodiscard]] const QImage &buttonPainted() const { return m_buttonPainted; }
 
     // CrosshairWindow
     [[nodiscard]] WindowBounds bounds() const override;
@@ -39,10 +35,13 @@ public:
     [[nodiscard]] int twipsPerPixelY() const override;
     [[nodiscard]] std::vector<PixelRect> screens() const override;
     [[nodiscard]] bool isNormal() const override;
+    void resizeInside(int width, int height) override;
+    [[nodiscard]] PixelRect splashPictureSize() const override;
     void showFramed() override;
     void requestPlace(const PixelRect &outer) override;
     void setCaption(const std::string &caption) override;
     void setLook(const WindowLook &look) override;
+    [[nodiscard]] ScreenPixels buttonPixels() const override;
     void enableButton(bool enabled) override;
     void setAbove(bool above) override;
     [[nodiscard]] std::string whyNotOnTop() const override;
@@ -70,7 +69,6 @@ private:
     std::vector<std::pair<MenuCommand, QAction *>> m_checkable;
     WindowLook m_look;
     QRegion m_opaque; // the inside's parts that show: bands, camera button, splash
-    QImage m_buttonPainted;
 };
 
 } // namespace zx

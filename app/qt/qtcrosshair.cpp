@@ -5,14 +5,13 @@
 
 namespace zx {
 
-QtCrosshair::QtCrosshair(
-    const ProgramPlace &place, std::vector<std::filesystem::path> writerFolders, const Desktop &desktop)
+QtCrosshair::QtCrosshair(const ProgramPlace &place, const Desktop &desktop)
     : m_windowSystem(makeWindowSystem(desktop))
     , m_window(*m_windowSystem)
-    , m_dialogs(m_window, QString::fromStdString(place.name), [this] { m_core.keyDown(vk::Escape, 0); })
+    , m_dialogs(m_window, QString::fromStdString(place.name))
     , m_timer([this] { m_core.timerTick(); })
     , m_screen(makeScreenGrabber(desktop, [this] { m_windowSystem->sync(); }), m_window)
-    , m_saver(std::move(writerFolders))
+    , m_saver(place.writerFolders)
     , m_core(place, { m_window, m_dialogs, m_timer, m_screen, m_saver, m_sound, m_clock })
 {
     m_window.attach(m_core);

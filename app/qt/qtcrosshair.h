@@ -17,7 +17,7 @@ class WindowSystem;
 // benchmarks run this.
 class QtCrosshair {
 public:
-    QtCrosshair(const ProgramPlace &place, std::vector<std::filesystem::path> writerFolders, const Desktop &desktop);
+    QtCrosshair(const ProgramPlace &place, const Desktop &desktop);
     ~QtCrosshair();
 
     [[nodiscard]] Crosshair &core() { return m_core; }

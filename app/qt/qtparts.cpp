@@ -20,10 +20,9 @@ namespace zx {
 
 // --- Dialogs ---------------------------------------------------------------
 
-QtDialogs::QtDialogs(MainWindow &window, QString title, std::function<void()> onEscape)
+QtDialogs::QtDialogs(MainWindow &window, QString title)
     : m_window(window)
     , m_title(std::move(title))
-    , m_onEscape(std::move(onEscape))
 {
     // Installed once: a filter added while a key is being delivered (one that opened the
     // message) would have Qt hand that key to the window's filter a second time.
@@ -57,18 +56,20 @@ std::optional<std::string> QtDialogs::askText(const std::string &prompt, const s
     return answer.toStdString();
 }
 
-void QtDialogs::showProblem(const std::string &text)
+void QtDialogs::showProblem(const std::string &text, const std::function<void()> &onEscape)
 {
     // Not modal: the window still takes Esc and its close request while the
     // message waits, so a sequence that fails at every tick can be stopped.
     QMessageBox box(QMessageBox::NoIcon, m_title, QString::fromStdString(text), QMessageBox::Ok, &m_window);
     box.setWindowModality(Qt::NonModal);
     m_problemBox = &box;
+    m_onEscape = onEscape;
     QEventLoop loop;
     connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
     box.show();
     loop.exec();
     m_problemBox = nullptr;
+    m_onEscape = nullptr;
 }
 
 void QtDialogs::closeProblem()
@@ -79,10 +80,10 @@ void QtDialogs::closeProblem()
 
 bool QtDialogs::eventFilter(QObject *watched, QEvent *event)
 {
-    // Esc on the message stops the sequence; OK and Return leave it running.
+    // Esc on the message is the crosshair's to act on; the message stays.
     auto *w = qobject_cast<QWidget *>(watched);
-    if (event->type() == QEvent::KeyPress && m_problemBox && w != nullptr && w->window() == m_problemBox
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+    if (event->type() == QEvent::KeyPress && m_problemBox && m_onEscape && w != nullptr
+        && w->window() == m_problemBox && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
         m_onEscape();
         return true;
     }
@@ -169,11 +170,17 @@ void QtScreenReader::prepare()
     m_grabber->prepare(nativeWindow(m_window));
 }
 
-Grab QtScreenReader::grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare)
+ScreenPixels QtScreenReader::read(const PixelRect &area)
+{
+    return m_grabber->readPixels(QRect(area.left, area.top, area.width(), area.height()));
+}
+
+Grab QtScreenReader::grab(
+    const PixelRect &area, const PixelRect &inside, const HiddenButton &button, const CaptionBar &caption)
 {
     const auto rect = [](const PixelRect &r) { return QRect(r.left, r.top, r.width(), r.height()); };
     GrabResult shot = m_grabber->grab(
-        { rect(area), rect(inside), rect(buttonSquare), m_window.buttonPainted(), nativeWindow(m_window) });
+        { rect(area), rect(inside), rect(button.square), button, caption, nativeWindow(m_window) });
     Grab result;
     result.outcome = shot.outcome;
     result.problem = shot.problem.toStdString();

@@ -24,15 +24,13 @@ class QtDialogs final : public QObject, public Dialogs {
     Q_OBJECT
 
 public:
-    // onEscape: Esc on the message of a failed snapshot, which stops a sequence
-    // as Esc on the window does.
-    QtDialogs(MainWindow &window, QString title, std::function<void()> onEscape);
+    QtDialogs(MainWindow &window, QString title);
     ~QtDialogs() override;
 
     void warn(const std::string &text) override;
     [[nodiscard]] bool confirm(const std::string &question) override;
     [[nodiscard]] std::optional<std::string> askText(const std::string &prompt, const std::string &initial) override;
-    void showProblem(const std::string &text) override;
+    void showProblem(const std::string &text, const std::function<void()> &onEscape) override;
     void closeProblem() override;
     void showHelp() override;
     void showAbout() override;
@@ -44,8 +42,8 @@ protected:
 private:
     MainWindow &m_window;
     QString m_title;
-    std::function<void()> m_onEscape;
-    QPointer<QMessageBox> m_problemBox; // while it is shown
+    std::function<void()> m_onEscape; // while the problem message is shown
+    QPointer<QMessageBox> m_problemBox;
 };
 
 class QtSequenceTimer final : public SequenceTimer {
@@ -77,7 +75,9 @@ public:
     ~QtScreenReader() override;
 
     void prepare() override;
-    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare) override;
+    [[nodiscard]] ScreenPixels read(const PixelRect &area) override;
+    [[nodiscard]] Grab grab(
+        const PixelRect &area, const PixelRect &inside, const HiddenButton &button, const CaptionBar &caption) override;
     void cancel() override;
 
 private:

@@ -1,6 +1,6 @@
 // Zentrolux for Windows: the crosshair's behaviour with its Win32 front-end.
 #include "crosshair.h"
-#include "filelocations.h"
+#include "pathtext.h"
 #include "programinfo.h"
 #include "text.h"
 #include "win32dialogs.h"
@@ -40,36 +40,31 @@ std::filesystem::path ownFile()
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Portable beside itself, or, installed under Program Files, in the user's own folders; every
+    // folder kept as the system names it, whatever letters the names hold.
     const std::filesystem::path self = ownFile();
-    const std::string name = zx::programNameFromFile(zx::narrow(self.filename().wstring()));
-    const std::wstring title = zx::widen(name);
+    const zx::UserFolders user { knownFolder(FOLDERID_RoamingAppData), knownFolder(FOLDERID_Profile),
+        knownFolder(FOLDERID_Pictures) };
+    const zx::ProgramPlace place = zx::programPlace(
+        self, knownFolder(FOLDERID_ProgramFiles) / zx::pathFromUtf8(zx::programNameFromFile(self)), user, {});
+    const std::wstring title = zx::widen(place.name);
 
-    // One copy of a program of this name per user session.
-    HANDLE running = CreateMutexW(nullptr, FALSE, (L"Local\\Zentrolux-" + title).c_str());
+    HANDLE running = CreateMutexW(nullptr, FALSE, (L"Local\\" + zx::widen(zx::instanceLockName(place.name))).c_str());
     if (running != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        MessageBoxW(nullptr, (title + L" is already running!").c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(nullptr, zx::widen(zx::alreadyRunningText(place.name)).c_str(), title.c_str(),
+            MB_OK | MB_ICONEXCLAMATION);
         CloseHandle(running);
         return 0;
     }
 
-    // Portable beside itself, or, installed under Program Files, in the user's own folders.
-    const std::filesystem::path folder = self.parent_path();
-    const zx::FolderFacts facts = zx::inspectFolder(folder, knownFolder(FOLDERID_ProgramFiles) / title);
-    const zx::UserFolders user { zx::narrow(knownFolder(FOLDERID_RoamingAppData).wstring()),
-        knownFolder(FOLDERID_Profile), knownFolder(FOLDERID_Pictures) };
-    const zx::FileLocations files = zx::fileLocations(name, facts, user, {});
-    const zx::ProgramPlace place { name, folder, files.settingsFile, files.imagesFolder, files.installed };
-
     zx::Win32Window window(instance, title);
-    zx::Crosshair *core = nullptr;
-    zx::Win32Dialogs dialogs(window, title, [&] { core->keyDown(zx::vk::Escape, 0); });
+    zx::Win32Dialogs dialogs(window, title);
     zx::Win32Timer timer(window);
-    zx::GdiScreenReader screen(window);
-    zx::SnapshotSaver saver({ folder });
+    zx::GdiScreenReader screen;
+    zx::SnapshotSaver saver(place.writerFolders);
     zx::Win32Sound sound(instance);
     zx::SystemClock clock;
     zx::Crosshair crosshair(place, { window, dialogs, timer, screen, saver, sound, clock });
-    core = &crosshair;
     window.onTimer = [&] { crosshair.timerTick(); };
     window.attach(crosshair);
     crosshair.formLoad();

@@ -4,9 +4,9 @@
 
 namespace zx {
 
-ScreenCopy copyScreen(const PixelRect &area)
+ScreenPixels copyScreen(const PixelRect &area)
 {
-    ScreenCopy copy;
+    ScreenPixels copy;
     if (area.width() <= 0 || area.height() <= 0)
         return copy;
     copy.width = area.width();

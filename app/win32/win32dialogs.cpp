@@ -2,7 +2,7 @@
 
 #include "infotext.h"
 #include "resource.h"
-#include "twips.h"
+#include "numbers.h"
 #include "win32window.h"
 
 #include <shellapi.h>
@@ -16,8 +16,6 @@ namespace {
 constexpr const wchar_t *BoxClass = L"ZentroluxBox";
 constexpr int TextId = 20;
 constexpr int EditId = 21;
-constexpr int InsideWidthTwips = 7215; // the help window
-constexpr int InsideHeightTwips = 5400;
 
 // A small window of our own for the messages the system's message box cannot
 // give: one that Esc reports apart from OK, and the input box. Its state:
@@ -27,6 +25,7 @@ struct Box {
     std::wstring text; // the edit line's text when OK was chosen
     HBITMAP artwork = nullptr; // the About window paints it and opens the web site on a click
     bool editFills = false; // the help text fills its window
+    HFONT font = nullptr; // the text's, at the monitor's dots per inch; the box deletes it
 };
 
 LRESULT CALLBACK boxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -104,38 +103,94 @@ void registerBoxClass(HINSTANCE instance)
     RegisterClassExW(&wc);
 }
 
-HWND child(HWND parent, const wchar_t *kind, const std::wstring &text, DWORD style, int id, RECT r)
+// Lengths of a 96-dpi layout at the monitor's dots per inch.
+class Scale {
+public:
+    explicit Scale(int dpi)
+        : m_dpi(dpi > 0 ? dpi : 96)
+    {
+    }
+    [[nodiscard]] int operator()(int at96) const { return MulDiv(at96, m_dpi, 96); }
+    [[nodiscard]] int dpi() const { return m_dpi; }
+
+private:
+    int m_dpi;
+};
+
+// The system's message font, as large on the desk at this monitor's dots per inch as at the system's.
+HFONT messageFont(int dpi)
+{
+    NONCLIENTMETRICSW metrics {};
+    metrics.cbSize = sizeof metrics;
+    LOGFONTW font {};
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != 0) {
+        font = metrics.lfMessageFont;
+        HDC screen = GetDC(nullptr);
+        const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        font.lfHeight = MulDiv(font.lfHeight, dpi, systemDpi > 0 ? systemDpi : 96);
+    } else {
+        font.lfHeight = -MulDiv(9, dpi, 72);
+        lstrcpynW(font.lfFaceName, L"MS Shell Dlg 2", LF_FACESIZE);
+    }
+    if (font.lfHeight == 0)
+        font.lfHeight = -MulDiv(9, dpi, 72);
+    return CreateFontIndirectW(&font);
+}
+
+// The size the text takes in the font, broken into lines no wider than maxWidth.
+SIZE textExtent(HFONT font, const std::wstring &text, int maxWidth)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r { 0, 0, maxWidth, 0 };
+    DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return { r.right - r.left, r.bottom - r.top };
+}
+
+HWND child(HWND parent, HFONT font, const wchar_t *kind, const std::wstring &text, DWORD style, int id, RECT r)
 {
     HWND w = CreateWindowExW(kind == std::wstring(L"EDIT") ? WS_EX_CLIENTEDGE : 0, kind, text.c_str(),
         WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
         reinterpret_cast<HMENU>(INT_PTR(id)), reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
         nullptr);
-    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return w;
 }
 
-// A box of the given inside size, centred over the screen the owner is on.
-HWND makeBox(HINSTANCE instance, HWND owner, const std::wstring &title, DWORD style, int width, int height, Box &box)
+// The rectangle of the monitor the window is on.
+PixelRect monitorOf(HWND window)
+{
+    MONITORINFO monitor { sizeof monitor, {}, {}, 0 };
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT &area = monitor.rcMonitor;
+    return { int(area.left), int(area.top), int(area.right), int(area.bottom) };
+}
+
+// A box of the given inside size, centred on the monitor the owner is on.
+// Owned by the crosshair window, it stays above it, and with it out of the
+// topmost band, above no other program.
+HWND makeBox(HINSTANCE instance, HWND owner, const std::wstring &title, DWORD style, int width, int height, int dpi,
+    Box &box)
 {
     registerBoxClass(instance);
     RECT r { 0, 0, width, height };
     AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
-    MONITORINFO monitor { sizeof monitor, {}, {}, 0 };
-    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT &area = monitor.rcMonitor;
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
-    const int left = area.left + centredOrigin(area.right - area.left, w);
-    const int top = area.top + centredOrigin(area.bottom - area.top, h);
-    return CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, BoxClass, title.c_str(), style, left, top, w, h, owner,
-        nullptr, instance, &box);
+    const int tpp = twipsPerPixel(dpi);
+    const PixelPoint at = centredOnScreen(monitorOf(owner), { w, h }, tpp, tpp);
+    return CreateWindowExW(WS_EX_DLGMODALFRAME, BoxClass, title.c_str(), style, at.x, at.y, w, h, owner, nullptr,
+        instance, &box);
 }
 
 // Runs the box's messages, and the rest of the thread's, until it is done.
 void runBox(HWND hwnd, Box &box, const std::function<void()> &onEscape = {})
 {
     ShowWindow(hwnd, SW_SHOW);
-    MSG msg;
+    MSG msg {};
     while (!box.done && GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (onEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE
             && (msg.hwnd == hwnd || IsChild(hwnd, msg.hwnd))) {
@@ -151,12 +206,40 @@ void runBox(HWND hwnd, Box &box, const std::function<void()> &onEscape = {})
         PostQuitMessage(int(msg.wParam));
 }
 
+// Runs a box modally: the crosshair window takes no input until it is closed.
+void runModal(HWND owner, HWND hwnd, Box &box)
+{
+    EnableWindow(owner, FALSE);
+    runBox(hwnd, box);
+    // Enabled before the box goes, so that the focus returns to it.
+    EnableWindow(owner, TRUE);
+    DestroyWindow(hwnd);
+    SetForegroundWindow(owner);
+}
+
+void destroyBox(HWND hwnd, Box &box)
+{
+    if (hwnd != nullptr && IsWindow(hwnd))
+        DestroyWindow(hwnd);
+    if (box.font != nullptr)
+        DeleteObject(box.font);
+}
+
+// Static text breaks lines at CR LF.
+std::wstring withCarriageReturns(const std::string &text)
+{
+    std::wstring wide = widen(text);
+    for (std::size_t at = 0; (at = wide.find(L'\n', at)) != std::wstring::npos; at += 2)
+        if (at == 0 || wide[at - 1] != L'\r')
+            wide.insert(at, 1, L'\r');
+    return wide;
+}
+
 } // namespace
 
-Win32Dialogs::Win32Dialogs(Win32Window &window, std::wstring title, std::function<void()> onEscape)
+Win32Dialogs::Win32Dialogs(Win32Window &window, std::wstring title)
     : m_window(window)
     , m_title(std::move(title))
-    , m_onEscape(std::move(onEscape))
 {
 }
 
@@ -174,44 +257,65 @@ bool Win32Dialogs::confirm(const std::string &question)
 std::optional<std::string> Win32Dialogs::askText(const std::string &prompt, const std::string &initial)
 {
     // The system has no input box: the prompt above a line to type in, OK and Cancel beside it.
+    const Scale s(m_window.dpi());
     Box box;
-    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, 360,
-        130, box);
-    std::wstring text = widen(prompt);
-    // Static text breaks lines at CR LF.
-    for (std::size_t at = 0; (at = text.find(L'\n', at)) != std::wstring::npos; at += 2)
-        if (at == 0 || text[at - 1] != L'\r')
-            text.insert(at, 1, L'\r');
-    child(hwnd, L"STATIC", text, SS_LEFT, TextId, { 10, 10, 260, 90 });
-    child(hwnd, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, { 270, 10, 350, 34 });
-    child(hwnd, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, { 270, 40, 350, 64 });
-    HWND edit = child(hwnd, L"EDIT", widen(initial), WS_TABSTOP | ES_AUTOHSCROLL, EditId, { 10, 96, 350, 120 });
+    box.font = messageFont(s.dpi());
+    const std::wstring text = withCarriageReturns(prompt);
+    const int margin = s(10);
+    const int buttonWidth = s(80);
+    const int buttonHeight = s(24);
+    const SIZE extent = textExtent(box.font, text, s(250));
+    const int textWidth = std::max(int(extent.cx), s(250));
+    const int textHeight = std::max(int(extent.cy), 2 * buttonHeight + s(6));
+    const int width = margin + textWidth + margin + buttonWidth + margin;
+    const int editTop = margin + textHeight + s(6);
+    const int height = editTop + buttonHeight + margin;
+    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
+        height, s.dpi(), box);
+    const int buttonLeft = width - margin - buttonWidth;
+    child(hwnd, box.font, L"STATIC", text, SS_LEFT | SS_NOPREFIX, TextId,
+        { margin, margin, margin + textWidth, margin + textHeight });
+    child(hwnd, box.font, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
+        { buttonLeft, margin, buttonLeft + buttonWidth, margin + buttonHeight });
+    child(hwnd, box.font, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
+        { buttonLeft, margin + buttonHeight + s(6), buttonLeft + buttonWidth, margin + 2 * buttonHeight + s(6) });
+    HWND edit = child(hwnd, box.font, L"EDIT", widen(initial), WS_TABSTOP | ES_AUTOHSCROLL, EditId,
+        { margin, editTop, width - margin, editTop + buttonHeight });
     SetFocus(edit);
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    EnableWindow(m_window.handle(), FALSE);
-    runBox(hwnd, box);
-    EnableWindow(m_window.handle(), TRUE);
-    DestroyWindow(hwnd);
-    SetForegroundWindow(m_window.handle());
+    runModal(m_window.handle(), hwnd, box);
+    destroyBox(nullptr, box);
     if (box.result != IDOK)
         return std::nullopt;
     return narrow(box.text);
 }
 
-void Win32Dialogs::showProblem(const std::string &text)
+void Win32Dialogs::showProblem(const std::string &text, const std::function<void()> &onEscape)
 {
     // Not modal: the window still takes Esc and its close request while the
     // message waits, so a sequence that fails at every tick can be stopped.
+    const Scale s(m_window.dpi());
     Box box;
-    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, 320,
-        96, box);
-    child(hwnd, L"STATIC", widen(text), SS_LEFT, TextId, { 12, 12, 308, 52 });
-    HWND ok = child(hwnd, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, { 120, 60, 200, 86 });
+    box.font = messageFont(s.dpi());
+    const std::wstring message = withCarriageReturns(text);
+    const int margin = s(12);
+    const int buttonWidth = s(80);
+    const int buttonHeight = s(26);
+    const SIZE extent = textExtent(box.font, message, s(420));
+    const int width = std::max(int(extent.cx), s(220)) + 2 * margin;
+    const int height = margin + int(extent.cy) + margin + buttonHeight + margin;
+    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
+        height, s.dpi(), box);
+    child(hwnd, box.font, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
+        { margin, margin, width - margin, margin + int(extent.cy) });
+    const int buttonTop = margin + int(extent.cy) + margin;
+    HWND ok = child(hwnd, box.font, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
+        { (width - buttonWidth) / 2, buttonTop, (width + buttonWidth) / 2, buttonTop + buttonHeight });
     SetFocus(ok);
     m_problem = hwnd;
-    runBox(hwnd, box, m_onEscape);
+    runBox(hwnd, box, onEscape);
     m_problem = nullptr;
-    DestroyWindow(hwnd);
+    destroyBox(hwnd, box);
 }
 
 void Win32Dialogs::closeProblem()
@@ -222,34 +326,36 @@ void Win32Dialogs::closeProblem()
 
 void Win32Dialogs::showHelp()
 {
-    const TwipsScale tw(m_window.twipsPerPixelX(), m_window.twipsPerPixelY());
+    const Scale s(m_window.dpi());
+    const int tpp = twipsPerPixel(s.dpi());
+    const InfoSize inside = helpInsideSize(tpp, tpp);
     Box box;
     box.editFills = true;
-    HWND hwnd = makeBox(m_window.instance(), nullptr, widen(helpCaption()), WS_OVERLAPPEDWINDOW,
-        tw.pixelsX(InsideWidthTwips), tw.pixelsY(InsideHeightTwips), box);
+    box.font = messageFont(s.dpi());
+    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), widen(helpCaption()), WS_OVERLAPPEDWINDOW,
+        inside.width, inside.height, s.dpi(), box);
     RECT client;
     GetClientRect(hwnd, &client);
-    child(hwnd, L"EDIT", widen(helpText()), ES_MULTILINE | ES_READONLY | WS_VSCROLL, EditId, client);
-    runBox(hwnd, box);
-    DestroyWindow(hwnd);
+    child(hwnd, box.font, L"EDIT", widen(helpText()), ES_MULTILINE | ES_READONLY | WS_VSCROLL, EditId, client);
+    runModal(m_window.handle(), hwnd, box);
+    destroyBox(nullptr, box);
 }
 
 void Win32Dialogs::showAbout()
 {
+    const Scale s(m_window.dpi());
+    const int tpp = twipsPerPixel(s.dpi());
     Box box;
     box.artwork = static_cast<HBITMAP>(
         LoadImageW(m_window.instance(), MAKEINTRESOURCEW(ZX_IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0));
     BITMAP bm { 0, 395, 111, 0, 0, 0, nullptr };
     if (box.artwork != nullptr)
         GetObjectW(box.artwork, sizeof bm, &bm);
-    // The artwork is drawn for 96 dpi: its size on the desk stays the same.
-    const TwipsScale tw(m_window.twipsPerPixelX(), m_window.twipsPerPixelY());
+    const InfoSize inside = aboutInsideSize({ int(bm.bmWidth), int(bm.bmHeight) }, tpp, tpp);
     HWND hwnd = makeBox(m_window.instance(), m_window.handle(), widen(aboutTitle()),
-        WS_POPUP | WS_CAPTION | WS_SYSMENU, tw.pixelsX(bm.bmWidth * 15.0), tw.pixelsY(bm.bmHeight * 15.0), box);
-    EnableWindow(m_window.handle(), FALSE);
-    runBox(hwnd, box);
-    EnableWindow(m_window.handle(), TRUE);
-    DestroyWindow(hwnd);
+        WS_POPUP | WS_CAPTION | WS_SYSMENU, inside.width, inside.height, s.dpi(), box);
+    runModal(m_window.handle(), hwnd, box);
+    destroyBox(nullptr, box);
     if (box.artwork != nullptr)
         DeleteObject(box.artwork);
 }

@@ -34,12 +34,10 @@ private:
 // The screen read through GDI, once the hidden camera button has left it.
 class GdiScreenReader final : public ScreenReader {
 public:
-    explicit GdiScreenReader(const Win32Window &window);
-    [[nodiscard]] Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare) override;
+    [[nodiscard]] ScreenPixels read(const PixelRect &area) override;
+    [[nodiscard]] Grab grab(
+        const PixelRect &area, const PixelRect &inside, const HiddenButton &button, const CaptionBar &caption) override;
     void cancel() override { }
-
-private:
-    const Win32Window &m_window;
 };
 
 } // namespace zx

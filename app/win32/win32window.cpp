@@ -5,6 +5,8 @@
 #include "resource.h"
 #include "screencopy.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace zx {
@@ -12,7 +14,6 @@ namespace zx {
 namespace {
 
 constexpr const wchar_t *ClassName = L"ZentroluxCrosshair";
-constexpr COLORREF CrosshairRed = RGB(192, 0, 0);
 constexpr UINT_PTR PlaceTimerId = 2;
 constexpr UINT PlaceSettleMilliseconds = 200;
 constexpr int ButtonId = 10;
@@ -21,6 +22,11 @@ constexpr int FirstMenuId = 100;
 PixelRect toPixelRect(const RECT &r)
 {
     return { int(r.left), int(r.top), int(r.right), int(r.bottom) };
+}
+
+COLORREF toColorRef(const Colour &c)
+{
+    return RGB(c.red, c.green, c.blue);
 }
 
 int menuId(MenuCommand command)
@@ -45,7 +51,12 @@ bool isInput(UINT message)
 Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
     : m_instance(instance)
 {
-    m_red = CreateSolidBrush(CrosshairRed);
+    // The tooltip's window class comes with the common controls.
+    INITCOMMONCONTROLSEX controls { sizeof controls, ICC_WIN95_CLASSES };
+    InitCommonControlsEx(&controls);
+    m_look.colour = CrosshairRed;
+    m_background = CreateSolidBrush(toColorRef(CrosshairRed));
+    m_lineBrush = CreateSolidBrush(toColorRef(CrosshairRed));
     WNDCLASSEXW wc {};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -54,7 +65,7 @@ Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZX_IDI_ICON));
     wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ZX_IDI_ICON), IMAGE_ICON, 16, 16, 0));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = m_red;
+    wc.hbrBackground = m_background;
     wc.lpszClassName = ClassName;
     RegisterClassExW(&wc);
     m_hwnd = CreateWindowExW(WS_EX_TOPMOST, ClassName, programName.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
@@ -65,6 +76,19 @@ Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
     m_button = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_BITMAP, 0, 0, 25, 25,
         m_hwnd, reinterpret_cast<HMENU>(INT_PTR(ButtonId)), instance, nullptr);
     SendMessageW(m_button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_camera));
+    // The camera button's tooltip, shown while the pointer rests on it. Owned by
+    // no window: an owned popup would follow the crosshair out of the topmost
+    // band and, under Wine, keep it from coming back.
+    m_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    const std::wstring tip = widen(CameraButtonTip);
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_button);
+    tool.lpszText = const_cast<wchar_t *>(tip.c_str());
+    SendMessageW(m_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     SetWindowLongPtrW(m_button, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_buttonDefault
         = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(m_button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProc)));
@@ -89,10 +113,13 @@ Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
 
 Win32Window::~Win32Window()
 {
+    if (m_tip != nullptr)
+        DestroyWindow(m_tip);
     if (m_hwnd != nullptr)
         DestroyWindow(m_hwnd);
     DestroyMenu(m_menu);
-    DeleteObject(m_red);
+    DeleteObject(m_background);
+    DeleteObject(m_lineBrush);
     DeleteObject(m_camera);
     DeleteObject(m_splash);
 }
@@ -100,11 +127,6 @@ Win32Window::~Win32Window()
 void Win32Window::attach(Crosshair &core)
 {
     m_core = &core;
-    // The first size, before start-up places it: the design's inside.
-    const TwipsScale tw(twipsPerPixelX(), twipsPerPixelY());
-    RECT r { 0, 0, tw.pixelsX(DesignInsideWidth), tw.pixelsY(DesignInsideHeight) };
-    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_TOPMOST);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // --- What the crosshair asks of the window ---------------------------------
@@ -176,6 +198,21 @@ bool Win32Window::isNormal() const
     return !IsIconic(m_hwnd) && !IsZoomed(m_hwnd);
 }
 
+void Win32Window::resizeInside(int width, int height)
+{
+    RECT r { 0, 0, width, height };
+    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_TOPMOST);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+PixelRect Win32Window::splashPictureSize() const
+{
+    BITMAP bm {};
+    if (m_splash == nullptr || GetObjectW(m_splash, sizeof bm, &bm) == 0)
+        return {};
+    return { 0, 0, int(bm.bmWidth), int(bm.bmHeight) };
+}
+
 void Win32Window::showFramed()
 {
     ShowWindow(m_hwnd, SW_SHOW);
@@ -200,13 +237,6 @@ void Win32Window::setCaption(const std::string &caption)
 
 void Win32Window::setLook(const WindowLook &look)
 {
-    const bool wasShown = IsWindowVisible(m_button) != FALSE;
-    if (wasShown && !look.buttonShown) {
-        // What the screen shows of the button now; the grab waits until it is gone.
-        RECT r;
-        GetWindowRect(m_button, &r);
-        m_buttonPainted = copyScreen(toPixelRect(r)).pixels;
-    }
     MoveWindow(m_button, look.button.left, look.button.top, look.button.width(), look.button.height(), FALSE);
     ShowWindow(m_button, look.buttonShown ? SW_SHOWNA : SW_HIDE);
 
@@ -231,8 +261,19 @@ void Win32Window::setLook(const WindowLook &look)
     }
     // The window owns the region from here on.
     SetWindowRgn(m_hwnd, region, TRUE);
+    if (look.colour != m_look.colour) {
+        DeleteObject(m_lineBrush);
+        m_lineBrush = CreateSolidBrush(toColorRef(look.colour));
+    }
     m_look = look;
     InvalidateRect(m_hwnd, nullptr, FALSE);
+}
+
+ScreenPixels Win32Window::buttonPixels() const
+{
+    RECT r;
+    GetWindowRect(m_button, &r);
+    return copyScreen(toPixelRect(r));
 }
 
 void Win32Window::enableButton(bool enabled)
@@ -387,6 +428,13 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_core == nullptr || m_core->closeRequested())
             DestroyWindow(m_hwnd);
         return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // Windows ends the program after this answer, without a close request.
+        if (wParam != FALSE && m_core != nullptr)
+            m_core->sessionEnds();
+        return 0;
     case WM_DESTROY:
         m_hwnd = nullptr;
         PostQuitMessage(0);
@@ -404,25 +452,22 @@ void Win32Window::paint()
     RECT client;
     GetClientRect(m_hwnd, &client);
     // The inside is the crosshair colour: each band shows its line and the
-    // pixel beside it in red; the region keeps the rest see-through.
-    FillRect(dc, &client, m_red);
-    if (m_look.splash && m_splash != nullptr) {
-        BITMAP bm;
-        GetObjectW(m_splash, sizeof bm, &bm);
-        // Shown whole, scaled into the inside.
-        const double scale = std::min(double(client.right) / bm.bmWidth, double(client.bottom) / bm.bmHeight);
-        const int w = int(bm.bmWidth * scale);
-        const int h = int(bm.bmHeight * scale);
+    // pixel beside it in that colour; the region keeps the rest see-through.
+    FillRect(dc, &client, m_lineBrush);
+    if (m_look.splash) {
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(source, m_splash);
-        SetStretchBltMode(dc, HALFTONE);
-        StretchBlt(dc, (client.right - w) / 2, (client.bottom - h) / 2, w, h, source, 0, 0, bm.bmWidth, bm.bmHeight,
-            SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
+        const PixelRect &to = m_look.splashPicture;
+        BITMAP bm {};
+        if (m_splash != nullptr && GetObjectW(m_splash, sizeof bm, &bm) != 0 && to.width() > 0 && to.height() > 0) {
+            HDC source = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(source, m_splash);
+            SetStretchBltMode(dc, HALFTONE);
+            StretchBlt(dc, to.left, to.top, to.width(), to.height(), source, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+            SelectObject(source, old);
+            DeleteDC(source);
+        }
     } else {
-        HPEN pen = CreatePen(PS_SOLID, 1, CrosshairRed);
+        HPEN pen = CreatePen(PS_SOLID, 1, toColorRef(m_look.colour));
         HGDIOBJ old = SelectObject(dc, pen);
         for (const DrawnLine &l : m_look.lines) {
             MoveToEx(dc, toInt32Rounded(l.x1), toInt32Rounded(l.y1), nullptr);

@@ -25,9 +25,9 @@ public:
     void attach(Crosshair &core);
     [[nodiscard]] HWND handle() const { return m_hwnd; }
     [[nodiscard]] HINSTANCE instance() const { return m_instance; }
+    // Dots per inch of the monitor the window is on.
+    [[nodiscard]] int dpi() const;
 
-    // The camera button's pixels on the screen just before it was last hidden.
-    [[nodiscard]] const std::vector<std::uint32_t> &buttonPainted() const { return m_buttonPainted; }
     // The capture timer's id, and what runs at each of its ticks.
     static constexpr UINT_PTR CaptureTimerId = 1;
     std::function<void()> onTimer;
@@ -38,10 +38,13 @@ public:
     [[nodiscard]] int twipsPerPixelY() const override;
     [[nodiscard]] std::vector<PixelRect> screens() const override;
     [[nodiscard]] bool isNormal() const override;
+    void resizeInside(int width, int height) override;
+    [[nodiscard]] PixelRect splashPictureSize() const override;
     void showFramed() override;
     void requestPlace(const PixelRect &outer) override;
     void setCaption(const std::string &caption) override;
     void setLook(const WindowLook &look) override;
+    [[nodiscard]] ScreenPixels buttonPixels() const override;
     void enableButton(bool enabled) override;
     void setAbove(bool above) override;
     // WS_EX_TOPMOST holds everywhere.
@@ -58,7 +61,6 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void keyDown(WPARAM key);
     void paint();
-    [[nodiscard]] int dpi() const;
     [[nodiscard]] PixelRect actualOuter() const;
 
     HINSTANCE m_instance;
@@ -66,12 +68,13 @@ private:
     HWND m_button = nullptr;
     WNDPROC m_buttonDefault = nullptr;
     HMENU m_menu = nullptr;
-    HBRUSH m_red = nullptr;
+    HWND m_tip = nullptr;
+    HBRUSH m_background = nullptr;
+    HBRUSH m_lineBrush = nullptr; // of the look's colour
     HBITMAP m_camera = nullptr;
     HBITMAP m_splash = nullptr;
     Crosshair *m_core = nullptr;
     WindowLook m_look;
-    std::vector<std::uint32_t> m_buttonPainted;
     // Quick keys outrun the window manager, whose late reports of earlier
     // places would undo moves: while requests come in, the window is where
     // it was last asked to be.

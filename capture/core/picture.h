@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry.h"
+#include "settle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,12 +44,18 @@ public:
     // watching here, so that grab() takes the picture as soon as it shows.
     virtual void prepare() { }
 
+    // A few pixels of the screen as it shows them now, for the waits of
+    // settle.h; empty where the screen cannot be read so (through a desktop's
+    // screenshot service).
+    [[nodiscard]] virtual ScreenPixels read(const PixelRect &area) { (void)area; return {}; }
+
     // What the screen shows in `area` (screen pixels), as large as the area.
-    // `buttonSquare` is where the camera button was until just now: the
-    // picture is not taken while the screen still shows it. `inside` is the
-    // window's inside; the rest of the area is its frame, with the caption
-    // that was just set.
-    [[nodiscard]] virtual Grab grab(const PixelRect &area, const PixelRect &inside, const PixelRect &buttonSquare)
+    // `button` is the camera button that was hidden just now: the picture is
+    // not taken while the screen still shows it. `inside` is the window's
+    // inside; the rest of the area is its frame, whose title bar `caption`
+    // was just given the moment: the picture waits for that too, a while.
+    [[nodiscard]] virtual Grab grab(
+        const PixelRect &area, const PixelRect &inside, const HiddenButton &button, const CaptionBar &caption)
         = 0;
 
     // Ends a grab that waits for the desktop; it gives Cancelled. Also ends

@@ -35,4 +35,16 @@ QImage cropScreenPicture(const QImage &screenPicture, const QRect &screen, const
     return picture;
 }
 
+ScreenPixels screenPixels(const QImage &picture)
+{
+    const QImage rgb = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    ScreenPixels pixels { rgb.width(), rgb.height(), {} };
+    pixels.pixels.reserve(std::size_t(rgb.width()) * std::size_t(rgb.height()));
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *row = reinterpret_cast<const std::uint32_t *>(rgb.constScanLine(y));
+        pixels.pixels.insert(pixels.pixels.end(), row, row + rgb.width());
+    }
+    return pixels;
+}
+
 } // namespace zx

@@ -22,7 +22,9 @@ struct GrabRequest {
     // Where the camera button was, and how it looked: it was just hidden, and
     // the picture must not be taken before the screen stops showing it.
     QRect buttonSquare;
-    QImage buttonPainted;
+    HiddenButton button;
+    // The title bar in the area and what it showed before the moment went into the caption.
+    CaptionBar caption;
     WId window = 0; // the crosshair window, for a dialog the desktop may show
 };
 
@@ -44,6 +46,9 @@ public:
     // meanwhile, so the window keeps repainting and takes Esc and close.
     [[nodiscard]] virtual GrabResult grab(const GrabRequest &request) = 0;
 
+    // A few pixels as the screen shows them now; empty where it cannot be read so.
+    [[nodiscard]] virtual ScreenPixels readPixels(const QRect &area) { Q_UNUSED(area) return {}; }
+
     // A snapshot begins: the window is about to hide its button and change
     // its caption, then grab() follows. A grabber that can see the screen
     // change starts watching it here.
@@ -63,5 +68,8 @@ public:
 // as large as `area`: the screen's picture may be scaled, parts off the screen
 // are black.
 [[nodiscard]] QImage cropScreenPicture(const QImage &screenPicture, const QRect &screen, const QRect &area);
+
+// A picture's pixels as the settle rules compare them.
+[[nodiscard]] ScreenPixels screenPixels(const QImage &picture);
 
 } // namespace zx

@@ -73,8 +73,8 @@ public:
             shot = screenshot(request.window);
             if (shot.outcome != GrabResult::Outcome::Taken)
                 return { shot.outcome, {}, shot.problem };
-            if (!showsButton(
-                    cropScreenPicture(shot.screen, root, request.buttonSquare), request.buttonPainted))
+            if (!mostlyShowsButton(
+                    screenPixels(cropScreenPicture(shot.screen, root, request.buttonSquare)), request.button.painted))
                 break;
         }
         return { GrabResult::Outcome::Taken, cropScreenPicture(shot.screen, root, request.area), {} };
@@ -214,26 +214,6 @@ private:
         const QFileInfo file(QUrl(uri).toLocalFile());
         if (file.isFile() && !file.isSymLink())
             QFile::remove(file.filePath());
-    }
-
-    // Whether a square of the picture still shows the camera button.
-    static bool showsButton(const QImage &square, const QImage &button)
-    {
-        if (square.size() != button.size() || button.isNull())
-            return false;
-        const QImage a = square.convertToFormat(QImage::Format_RGB32);
-        const QImage b = button.convertToFormat(QImage::Format_RGB32);
-        int same = 0;
-        for (int y = 0; y < a.height(); ++y) {
-            const auto *p = reinterpret_cast<const QRgb *>(a.constScanLine(y));
-            const auto *q = reinterpret_cast<const QRgb *>(b.constScanLine(y));
-            for (int x = 0; x < a.width(); ++x) {
-                same += std::abs(qRed(p[x]) - qRed(q[x])) + std::abs(qGreen(p[x]) - qGreen(q[x]))
-                        + std::abs(qBlue(p[x]) - qBlue(q[x]))
-                    <= 24;
-            }
-        }
-        return same * 10 >= a.width() * a.height() * 6;
     }
 
     QEventLoop *m_loop = nullptr;

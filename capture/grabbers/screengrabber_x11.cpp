@@ -29,16 +29,9 @@ namespace zx {
 
 namespace {
 
-// Without a compositor the windows below repaint what the hidden camera
-// button uncovered a moment after the new shape is in force. The server
-// reports that drawing; where it reports nothing (no damage extension, or a
-// window above the square) the square is read until it has changed and holds
-// still. These bound the wait.
-constexpr int SettlePollMilliseconds = 2;
-constexpr int SettleMaxMilliseconds = 150;
-constexpr int UnreportedAfterMilliseconds = 50;
-// A window manager that does not draw the caption is waited for once.
-constexpr int CaptionMaxMilliseconds = 50;
+// The server reports the drawing that replaces the hidden camera button;
+// where it reports nothing (no damage extension, or a window above the
+// square) the square is read by the rules of settle.h.
 
 template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
@@ -69,7 +62,6 @@ public:
         // Both questions go out before either answer is awaited.
         const auto shmCookie = xcb_shm_query_version(m_c);
         const auto damageCookie = xcb_damage_query_version(m_c, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION);
-        const auto nameCookie = xcb_intern_atom(m_c, 0, 12, "_NET_WM_NAME");
         const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_c, &xcb_shm_id);
         const xcb_query_extension_reply_t *damage = xcb_get_extension_data(m_c, &xcb_damage_id);
         if (auto version = own(xcb_shm_query_version_reply(m_c, shmCookie, nullptr)); version && shm->present) {
@@ -79,8 +71,6 @@ public:
         if (auto version = own(xcb_damage_query_version_reply(m_c, damageCookie, nullptr));
             version && damage->present)
             damageEvent = damage->first_event + XCB_DAMAGE_NOTIFY;
-        if (auto atom = own(xcb_intern_atom_reply(m_c, nameCookie, nullptr)))
-            wmName = atom->atom;
     }
 
     ~Display() { xcb_disconnect(m_c); }
@@ -99,7 +89,6 @@ public:
     bool sharedMemory = false;
     bool fdPassing = false;
     int damageEvent = -1; // none without the damage extension
-    xcb_atom_t wmName = XCB_ATOM_NONE;
 
 private:
     static bool hasPlainPixels(const xcb_setup_t *setup, const xcb_screen_t *screen)
@@ -215,24 +204,6 @@ private:
     bool m_attached = false;
 };
 
-// The part of the button's picture that `now` shows at `offset`, compared
-// by colour (the unused top byte of a screen pixel may hold anything).
-bool showsButton(const QImage &now, const QImage &button, const QPoint &offset)
-{
-    if (now.isNull() || button.format() != QImage::Format_RGB32
-        || !QRect(QPoint(), button.size()).contains(QRect(offset, now.size())))
-        return false;
-    for (int y = 0; y < now.height(); ++y) {
-        const auto *seen = reinterpret_cast<const std::uint32_t *>(now.constScanLine(y));
-        const auto *painted = reinterpret_cast<const std::uint32_t *>(button.constScanLine(y + offset.y())) + offset.x();
-        for (int x = 0; x < now.width(); ++x) {
-            if (((seen[x] ^ painted[x]) & 0xffffffu) != 0)
-                return false;
-        }
-    }
-    return true;
-}
-
 class X11ScreenGrabber final : public ScreenGrabber {
 public:
     explicit X11ScreenGrabber(std::function<void()> syncDisplay)
@@ -248,29 +219,30 @@ public:
     X11ScreenGrabber(const X11ScreenGrabber &) = delete;
     X11ScreenGrabber &operator=(const X11ScreenGrabber &) = delete;
 
-    void prepare(WId window) override
+    ScreenPixels readPixels(const QRect &area) override
+    {
+        const QRect visible = area & rootRect();
+        return visible.isEmpty() ? ScreenPixels {} : screenPixels(readSmall(visible));
+    }
+
+    void prepare(WId) override
     {
         stopWatching();
         if (!m_display || m_display->damageEvent < 0)
             return;
         xcb_connection_t *c = m_display->c();
         // Every drawing anywhere on the screen (drawing over a place drawn
-        // before counts again: the caption comes after the frame's first
-        // redraw), and the window's caption.
+        // before counts again).
         m_damage = xcb_generate_id(c);
         xcb_damage_create(c, m_damage, m_display->root, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
         // A new damage object holds the whole window; only what comes next counts.
         xcb_damage_subtract(c, m_damage, XCB_NONE, XCB_NONE);
-        m_window = static_cast<xcb_window_t>(window);
-        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_change_window_attributes(c, m_window, XCB_CW_EVENT_MASK, &mask);
         // In force before the window's own requests, which go out on Qt's
         // connection, can reach the server.
         m_display->roundTrip();
         while (xcb_generic_event_t *event = xcb_poll_for_event(c))
             std::free(event);
         m_changed = QRegion();
-        m_captionAsked = m_captionDrawn = false;
         m_watching = true;
     }
 
@@ -287,6 +259,7 @@ public:
             // The new shape and caption must be in force before the screen is read.
             m_sync();
             waitUntilUncovered(request, SettleMaxMilliseconds);
+            waitUntilCaptionShows(request, CaptionMaxMilliseconds);
         }
         QImage picture = read(request.area);
         if (picture.isNull())
@@ -385,24 +358,22 @@ private:
     // Whether the screen still shows the button in its square (the part on the screen).
     bool squareShowsButton(const GrabRequest &request, const QRect &square)
     {
-        return showsButton(readSmall(square), request.buttonPainted, square.topLeft() - request.buttonSquare.topLeft());
+        const QPoint offset = square.topLeft() - request.buttonSquare.topLeft();
+        return showsButton(screenPixels(readSmall(square)), { offset.x(), offset.y() }, request.button.painted);
     }
 
     // Waits until the server has reported drawing over the whole of the
     // button's square and the square no longer shows the button, and, when
-    // the picture holds the frame, until the frame has been drawn since the
-    // caption changed.
+    // the picture holds the title bar, until that shows the new caption.
     void waitForChange(const GrabRequest &request)
     {
         const QRect root = rootRect();
         const QRect square = request.buttonSquare & root;
-        const QRegion frame = QRegion(request.area & root) - request.inside;
-        const bool captionWanted = m_captionShows && !frame.isEmpty();
         QElapsedTimer clock;
         clock.start();
         bool uncovered = square.isEmpty();
         while (true) {
-            takeEvents(frame);
+            takeEvents();
             if (!uncovered && QRegion(square).subtracted(m_changed).isEmpty()) {
                 uncovered = !squareShowsButton(request, square);
                 // Drawn over, yet still the button (a compositor's frame from
@@ -416,22 +387,18 @@ private:
                 waitUntilUncovered(request, int(SettleMaxMilliseconds - elapsed));
                 uncovered = true;
             }
-            if (uncovered && (!captionWanted || m_captionDrawn)) {
-                if (m_captionDrawn)
-                    m_captionShows = true;
+            if (uncovered) {
+                // The caption is read rather than trusted to the frame's drawing,
+                // which may come for the new shape before the new caption.
+                waitUntilCaptionShows(request, int(std::max<qint64>(0, CaptionMaxMilliseconds - clock.elapsed())));
                 return;
             }
-            if (uncovered && elapsed >= CaptionMaxMilliseconds) {
-                m_captionShows = false;
-                return;
-            }
-            const qint64 limit = uncovered ? CaptionMaxMilliseconds : UnreportedAfterMilliseconds;
-            waitForEvents(frame, int(std::max<qint64>(1, limit - elapsed)));
+            waitForEvents(int(std::max<qint64>(1, UnreportedAfterMilliseconds - elapsed)));
         }
     }
 
     // Takes the events that have come; false when there were none.
-    bool takeEvents(const QRegion &frame)
+    bool takeEvents()
     {
         bool any = false;
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_display->c())) {
@@ -439,29 +406,18 @@ private:
             const int type = event->response_type & 0x7f;
             if (type == m_display->damageEvent) {
                 const auto *damage = reinterpret_cast<const xcb_damage_notify_event_t *>(event);
-                if (damage->damage == m_damage) {
-                    const QRect area = toQRect(damage->area);
-                    m_changed += area;
-                    if (m_captionAsked && frame.intersects(area))
-                        m_captionDrawn = true;
-                }
-            } else if (type == XCB_PROPERTY_NOTIFY) {
-                const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
-                // Drawing of the frame counts from the new caption on.
-                if (property->window == m_window && property->atom == m_display->wmName) {
-                    m_captionAsked = true;
-                    m_captionDrawn = false;
-                }
+                if (damage->damage == m_damage)
+                    m_changed += toQRect(damage->area);
             }
             std::free(event);
         }
         return any;
     }
 
-    void waitForEvents(const QRegion &frame, int milliseconds)
+    void waitForEvents(int milliseconds)
     {
         // Events that came with the answer to a read are no longer on the socket.
-        if (takeEvents(frame))
+        if (takeEvents())
             return;
         pollfd fd { xcb_get_file_descriptor(m_display->c()), POLLIN, 0 };
         poll(&fd, 1, milliseconds);
@@ -473,36 +429,44 @@ private:
             return;
         xcb_connection_t *c = m_display->c();
         xcb_damage_destroy(c, m_damage);
-        const std::uint32_t mask = XCB_EVENT_MASK_NO_EVENT;
-        xcb_change_window_attributes(c, m_window, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(c);
         m_watching = false;
     }
+
+    // The screen as the waits of settle.h read it.
+    SettleScreen settleScreen(const QElapsedTimer &clock)
+    {
+        return { [this](const PixelRect &r) { return screenPixels(readSmall(QRect(r.left, r.top, r.width(), r.height()))); },
+            [this](int milliseconds) {
+                // A plain sleep: the other programs repaint on their own, and keys
+                // held back by a nested event loop would later be read with the
+                // modifiers of the keys that followed them.
+                QThread::msleep(static_cast<unsigned long>(milliseconds));
+                m_sync();
+            },
+            [&clock] { return std::int64_t(clock.elapsed()); } };
+    }
+
+    static PixelRect pixelRect(const QRect &r) { return { r.left(), r.top(), r.left() + r.width(), r.top() + r.height() }; }
 
     // The square is read until it no longer shows the button and what replaced
     // it holds still.
     void waitUntilUncovered(const GrabRequest &request, int maxMilliseconds)
     {
-        const QRect square = request.buttonSquare & rootRect();
-        if (square.isEmpty())
-            return;
         QElapsedTimer clock;
         clock.start();
-        QImage previous;
-        while (clock.elapsed() < maxMilliseconds) {
-            QImage now = readSmall(square);
-            if (now.format() != QImage::Format_RGB32)
-                now = now.convertToFormat(QImage::Format_RGB32);
-            if (!showsButton(now, request.buttonPainted, square.topLeft() - request.buttonSquare.topLeft())
-                && now == previous)
-                return;
-            previous = now;
-            // A plain sleep: the other programs repaint on their own, and keys
-            // held back by a nested event loop would later be read with the
-            // modifiers of the keys that followed them.
-            QThread::msleep(SettlePollMilliseconds);
-            m_sync();
-        }
+        zx::waitUntilUncovered(
+            request.button, pixelRect(request.buttonSquare & rootRect()), settleScreen(clock), maxMilliseconds);
+    }
+
+    void waitUntilCaptionShows(const GrabRequest &request, int maxMilliseconds)
+    {
+        const PixelRect &bar = request.caption.bar;
+        QElapsedTimer clock;
+        clock.start();
+        zx::waitUntilCaptionShows(request.caption,
+            pixelRect(QRect(bar.left, bar.top, bar.width(), bar.height()) & rootRect()), settleScreen(clock),
+            maxMilliseconds);
     }
 
     std::function<void()> m_sync;
@@ -512,11 +476,7 @@ private:
     // While a snapshot is under way: what the server has reported since it began.
     bool m_watching = false;
     xcb_damage_damage_t m_damage = 0;
-    xcb_window_t m_window = XCB_WINDOW_NONE;
     QRegion m_changed;
-    bool m_captionAsked = false; // the window's caption has changed
-    bool m_captionDrawn = false; // ... and the frame has been drawn since
-    bool m_captionShows = true; // the window manager draws the caption
 };
 
 } // namespace

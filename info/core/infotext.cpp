@@ -71,4 +71,23 @@ int centredOrigin(double screenSize, double windowSize)
     return saturateToInt32(std::trunc(difference / 2.0));
 }
 
+InfoSize helpInsideSize(int tppX, int tppY)
+{
+    // Rounded, not cut: at 200 % the 7215 twips are 901.9 pixels.
+    return { toInt32Rounded(double(HelpInsideWidthTwips) / tppX), toInt32Rounded(double(HelpInsideHeightTwips) / tppY) };
+}
+
+InfoSize aboutInsideSize(InfoSize artwork, int tppX, int tppY)
+{
+    return { toInt32Rounded(double(artwork.width) * ArtworkTwipsPerPixel / tppX),
+        toInt32Rounded(double(artwork.height) * ArtworkTwipsPerPixel / tppY) };
+}
+
+PixelPoint centredOnScreen(const PixelRect &screen, InfoSize outer, int tppX, int tppY)
+{
+    const int left = centredOrigin(double(screen.width()) * tppX, double(outer.width) * tppX);
+    const int top = centredOrigin(double(screen.height()) * tppY, double(outer.height) * tppY);
+    return { screen.left + toInt32Rounded(double(left) / tppX), screen.top + toInt32Rounded(double(top) / tppY) };
+}
+
 } // namespace zx

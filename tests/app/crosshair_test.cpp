@@ -41,6 +41,7 @@ public:
     int closes = 0;
     std::function<void()> onLetEventsRun; // what the user does at a pause
     std::function<void()> onPause; // ... during the splash
+    std::vector<std::pair<int, int>> insideSizes;
 
     WindowBounds bounds() const override
     {
@@ -50,6 +51,8 @@ public:
     int twipsPerPixelY() const override { return 15; }
     std::vector<PixelRect> screens() const override { return { { 0, 0, 1280, 1024 } }; }
     bool isNormal() const override { return normal; }
+    void resizeInside(int w, int h) override { insideSizes.emplace_back(w, h); }
+    PixelRect splashPictureSize() const override { return { 0, 0, 400, 300 }; }
     void showFramed() override { m_log.push_back("show"); }
     void requestPlace(const PixelRect &r) override
     {
@@ -68,6 +71,7 @@ public:
         look = l;
         ++looks;
     }
+    ScreenPixels buttonPixels() const override { return { 1, 1, { 0x00c0c0c0u } }; }
     void enableButton(bool on) override
     {
         enabled = on;
@@ -106,6 +110,8 @@ public:
     std::vector<std::string> problems;
     int problemsClosed = 0;
     std::function<void()> whileProblemShown;
+    std::function<void()> escapeOnProblem; // what Esc on the message shown now does
+    std::function<void()> whileInformationShown;
 
     void warn(const std::string &text) override { m_log.push_back("warn " + text); }
     bool confirm(const std::string &q) override
@@ -119,16 +125,28 @@ public:
         EXPECT_EQ(prompt, "Enter Interval in milliseconds:\n\n(Once started, press Esc to stop capturing)");
         return answer;
     }
-    void showProblem(const std::string &text) override
+    void showProblem(const std::string &text, const std::function<void()> &onEscape) override
     {
         problems.push_back(text);
         m_log.push_back("problem " + text);
+        escapeOnProblem = onEscape;
         if (whileProblemShown)
             whileProblemShown();
+        escapeOnProblem = nullptr;
     }
     void closeProblem() override { ++problemsClosed; }
-    void showHelp() override { m_log.push_back("help"); }
-    void showAbout() override { m_log.push_back("about"); }
+    void showHelp() override
+    {
+        m_log.push_back("help");
+        if (whileInformationShown)
+            std::exchange(whileInformationShown, nullptr)();
+    }
+    void showAbout() override
+    {
+        m_log.push_back("about");
+        if (whileInformationShown)
+            std::exchange(whileInformationShown, nullptr)();
+    }
     void openFolder(const std::filesystem::path &folder) override { m_log.push_back("open " + folder.string()); }
 
 private:
@@ -160,7 +178,10 @@ public:
     }
 
     Grab result { Grab::Outcome::Taken, picture(), {} };
-    PixelRect area, inside, button;
+    PixelRect area, inside;
+    HiddenButton button;
+    CaptionBar caption;
+    std::vector<PixelRect> reads;
     int cancels = 0;
 
     static Picture picture()
@@ -169,11 +190,17 @@ public:
         return { 2, 2, 8, reinterpret_cast<const std::uint8_t *>(pixels), nullptr };
     }
     void prepare() override { m_log.push_back("prepare"); }
-    Grab grab(const PixelRect &a, const PixelRect &i, const PixelRect &b) override
+    ScreenPixels read(const PixelRect &r) override
+    {
+        reads.push_back(r);
+        return { r.width(), r.height(), std::vector<std::uint32_t>(std::size_t(r.width() * r.height()), 0x808080u) };
+    }
+    Grab grab(const PixelRect &a, const PixelRect &i, const HiddenButton &b, const CaptionBar &c) override
     {
         area = a;
         inside = i;
         button = b;
+        caption = c;
         m_log.push_back("grab");
         return result;
     }
@@ -192,17 +219,18 @@ public:
     }
 
     bool fails = false;
+    std::string problem; // said with a failure
     std::int32_t quality = 0;
 
-    std::int64_t write(const Picture &, const std::filesystem::path &folder, std::int64_t number, std::int32_t q,
+    Written write(const Picture &, const std::filesystem::path &folder, std::int64_t number, std::int32_t q,
         SnapshotTimings &) override
     {
         m_log.push_back("write " + std::to_string(number));
         quality = q;
         if (fails)
-            return 0;
+            return { 0, problem };
         test::writeBytes(folder / snapshotFileName(number), "");
-        return number;
+        return { number, {} };
     }
 
 private:
@@ -249,7 +277,7 @@ struct Rig {
     Crosshair core;
 
     Rig()
-        : core(ProgramPlace { "Zx", dir.path, dir / "Zx.ini", dir / "Images", false },
+        : core(ProgramPlace { "Zx", dir.path, dir / "Zx.ini", dir / "Images", false, {} },
             { window, dialogs, timer, screen, writer, sound, clock })
     {
         std::filesystem::create_directories(dir / "Images");
@@ -280,7 +308,14 @@ TEST(Crosshair, SnapshotRoadInOrder)
     EXPECT_EQ(r.screen.area, r.window.outer);
     const PixelRect inside = r.window.bounds().inside;
     EXPECT_EQ(r.screen.inside, inside);
-    EXPECT_EQ(r.screen.button, (PixelRect { inside.right - 25, inside.top, inside.right, inside.top + 25 }));
+    // The button's square, and what the screen showed there before it was hidden, go to the grab.
+    EXPECT_EQ(r.screen.button.square, (PixelRect { inside.right - 25, inside.top, inside.right, inside.top + 25 }));
+    EXPECT_EQ(r.screen.button.painted.pixels, r.window.buttonPixels().pixels);
+    // The title bar, as it was before the moment went into the caption: the grab waits for that.
+    const PixelRect bar { r.window.outer.left, r.window.outer.top, r.window.outer.right, inside.top };
+    EXPECT_EQ(r.screen.caption.bar, bar);
+    EXPECT_EQ(r.screen.reads, (std::vector { bar }));
+    EXPECT_EQ(r.screen.caption.before.pixels.size(), std::size_t(bar.width() * bar.height()));
     EXPECT_EQ(r.writer.quality, 100);
 
     // Client Area, no sound, quality 30: the inside, silently.
@@ -288,9 +323,12 @@ TEST(Crosshair, SnapshotRoadInOrder)
     r.core.choose(MenuCommand::SoundOff);
     r.core.choose(MenuCommand::Quality30);
     r.log.clear();
+    r.screen.reads.clear();
     r.core.keyDown(vk::Space, 0);
     EXPECT_EQ(r.screen.area, inside);
     EXPECT_EQ(r.screen.inside, inside);
+    EXPECT_TRUE(r.screen.reads.empty()) << "no title bar to wait for";
+    EXPECT_TRUE(r.screen.caption.before.empty());
     EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "click"), 0);
     EXPECT_EQ(r.log[5], "write 43");
     EXPECT_EQ(r.writer.quality, 30);
@@ -358,11 +396,18 @@ TEST(Crosshair, FailedSnapshots)
         EXPECT_NE(std::find(r.log.begin(), r.log.end(), "write 1"), r.log.end());
 
         // Esc on the message of a sequence that fails at every tick stops it and closes the message.
-        r.dialogs.whileProblemShown = [&] { r.core.keyDown(vk::Escape, 0); };
+        r.dialogs.whileProblemShown = [&] { r.dialogs.escapeOnProblem(); };
         r.core.timerTick();
         EXPECT_FALSE(r.timer.running);
         EXPECT_EQ(r.dialogs.problemsClosed, 1);
         EXPECT_EQ(r.window.caption, "Zx");
+
+        // What the writer says of its failure follows the message's own line.
+        r.writer.problem = "The JPEG writer library could not be loaded.";
+        r.dialogs.whileProblemShown = nullptr;
+        r.core.cmdSaveClick();
+        EXPECT_EQ(r.dialogs.problems.back(),
+            "Problem saving snapshot\n\nThe JPEG writer library could not be loaded.");
     }
     // A screen that cannot be read stops the sequence before telling why, once.
     {
@@ -441,6 +486,58 @@ TEST(Crosshair, KeysMoveSizeAndWidenThroughTheWindowManager)
     EXPECT_EQ(r.window.above, (std::vector<bool> { false, true }));
 }
 
+TEST(Crosshair, InformationWindowsAreModalAndOneAtATime)
+{
+    for (const MenuCommand opened : { MenuCommand::Help, MenuCommand::About }) {
+        Rig r;
+        r.load();
+        const TwipsRect before { r.core.settings().formLeft, r.core.settings().formTop, 0, 0 };
+        const PixelRect outer = r.window.outer;
+        const std::int32_t pixels = r.core.settings().pixels;
+        r.dialogs.whileInformationShown = [&] {
+            // Keys, clicks and the menu wait until the window is closed; F1 opens no second one.
+            r.core.keyDown(vk::F1, 0);
+            r.core.keyDown(vk::KeypadPlus, 0);
+            r.core.keyDown(vk::Right, keymask::Control);
+            r.core.keyDown(vk::Space, 0);
+            r.core.cmdSaveClick();
+            r.core.cmdSaveMouseDown(2, { 1, 1 });
+            r.core.choose(MenuCommand::About);
+            r.core.choose(MenuCommand::Help);
+            r.core.choose(MenuCommand::CrossNone);
+        };
+        r.core.choose(opened);
+        EXPECT_EQ(r.log, (Log { opened == MenuCommand::Help ? "help" : "about" }));
+        EXPECT_EQ(r.core.settings().pixels, pixels);
+        EXPECT_EQ(r.window.outer, outer);
+        EXPECT_TRUE(r.core.settings().crossHair);
+        EXPECT_EQ(before.left, r.core.settings().formLeft);
+        // Closed, the crosshair takes keys again.
+        r.core.keyDown(vk::KeypadPlus, 0);
+        EXPECT_EQ(r.core.settings().pixels, pixels + 1);
+    }
+}
+
+TEST(Crosshair, SessionEndWritesTheSettingsWhateverRuns)
+{
+    // Under a snapshot's message, where a close request would wait: the settings are written at once.
+    Rig r;
+    r.load();
+    r.core.keyDown(vk::Right, keymask::Control);
+    r.writer.fails = true;
+    r.core.startSequence(50);
+    r.dialogs.whileProblemShown = [&] { r.core.sessionEnds(); };
+    r.core.timerTick();
+    EXPECT_FALSE(r.timer.running);
+    const TwipsRect moved = TwipsScale(15, 15).toTwips(r.window.outer);
+    EXPECT_NE(r.ini().find("Left         = " + std::to_string(moved.left) + "\r\n"), std::string::npos) << r.ini();
+    // Written once: a later close changes nothing, and no close is carried out for the kept request.
+    test::writeBytes(r.dir / "Zx.ini", "kept");
+    EXPECT_TRUE(r.core.closeRequested());
+    EXPECT_EQ(r.ini(), "kept");
+    EXPECT_EQ(r.window.closes, 0);
+}
+
 TEST(Crosshair, MenuCommandsSetTheirMarksAndLayout)
 {
     Rig r;
@@ -517,7 +614,9 @@ TEST(Crosshair, StartUpPlacesTheWindowAndCloseWritesItsBounds)
         EXPECT_EQ(r.window.bounds().inside.left, 230);
         EXPECT_EQ(r.window.bounds().inside.top, 156);
         EXPECT_EQ(r.window.outer.width(), 483);
+        EXPECT_EQ(r.window.insideSizes.front(), (std::pair { 475, 314 }));
         EXPECT_FALSE(r.window.look.splash);
+        EXPECT_EQ(r.window.look.colour, (Colour { 192, 0, 0 }));
         EXPECT_TRUE(r.window.checks.isChecked(MenuCommand::Quality100));
         EXPECT_TRUE(r.core.closeRequested());
         EXPECT_EQ(r.ini(),

@@ -69,4 +69,22 @@ TEST(Layout, OverflowSkipsOnlyTheStepsItBreaks)
     EXPECT_FALSE(out.vLine2.has_value());
 }
 
+TEST(Layout, SplashShownWholeScaledAndCentred)
+{
+    const struct {
+        zx::PixelRect picture;
+        int width, height;
+        zx::PixelRect expected;
+    } cases[] = {
+        { { 0, 0, 400, 300 }, 475, 314, { 28, 0, 446, 314 } }, // the height decides; 418.67 cut to 418
+        { { 0, 0, 400, 300 }, 300, 600, { 0, 187, 300, 412 } }, // the width decides
+        { { 0, 0, 400, 300 }, 800, 600, { 0, 0, 800, 600 } }, // fits exactly, enlarged
+        { { 0, 0, 400, 300 }, 0, 600, {} },
+        { {}, 475, 314, {} },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(zx::fitCentred(c.picture, c.width, c.height), c.expected) << c.width << " x " << c.height;
+}
+
 } // namespace
+

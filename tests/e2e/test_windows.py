@@ -9,13 +9,15 @@ prefix made with wineboot, its user folders not linked to the host's home) and Z
 
 import os
 import shutil
+import subprocess
+import tempfile
 import time
 import unittest
 
 import zxe2e
 from zxe2e import crosshair as zx
-from zxe2e.waiting import happens_within
-from zxe2e.wine import PROGRAM, TITLE, WineTestCase, drive_c, user_folder
+from zxe2e.waiting import COMMAND_TIMEOUT, happens_within
+from zxe2e.wine import PROGRAM, TITLE, WRITER, WineTestCase, drive_c, user_folder, wine_env
 
 SETTINGS = "Zentrolux.ini"
 
@@ -36,6 +38,30 @@ class WineCase(WineTestCase):
     def snapshot(self, program, name):
         self.session.click(*zx.button_square(program.inside()).center)
         return program.wait_picture(name)
+
+    def wine_command(self, *argv):
+        """Runs a Wine console command (reg, cmd) to its end; returns (exit code, its output). It runs as the
+        session's programs do, so that it speaks to their Wine server.
+
+        Its output goes through a file: Wine's background processes, should this command start them, would
+        hold a pipe open long after it ends."""
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.run(["wine", *argv], env={**self.session.env, **wine_env()}, check=False,
+                                  timeout=COMMAND_TIMEOUT, stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.STDOUT).returncode
+            out.seek(0)
+            return code, out.read().decode(errors="replace")
+
+    def install(self):
+        """Installs the program silently; returns its folder under Program Files."""
+        installer = os.environ.get("ZX_WINDOWS_INSTALLER")
+        if not installer:
+            self.skipTest("ZX_WINDOWS_INSTALLER names the installer")
+        self.run_wine(installer, "/S")
+        program_files = drive_c("Program Files", "Zentrolux")
+        self.wait_until(lambda: os.path.isfile(os.path.join(program_files, "Uninstall.exe")),
+                        message="the installer put nothing in Program Files")
+        return program_files
 
     def answer_prompt(self, program, text):
         prompt = zx.wait_dialog(self.session, program)
@@ -204,13 +230,7 @@ class FilesTest(WineCase):
 
 class InstallerTest(WineCase):
     def test_install_run_and_remove(self):
-        installer = os.environ.get("ZX_WINDOWS_INSTALLER")
-        if not installer:
-            self.skipTest("ZX_WINDOWS_INSTALLER names the installer")
-        self.run_wine(installer, "/S")
-        program_files = drive_c("Program Files", "Zentrolux")
-        self.wait_until(lambda: os.path.isfile(os.path.join(program_files, "Uninstall.exe")),
-                        message="the installer put nothing in Program Files")
+        program_files = self.install()
         self.assertTrue(os.path.isfile(os.path.join(program_files, PROGRAM)))
         start_menu = drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", "Zentrolux.lnk")
         self.assertTrue(os.path.isfile(start_menu))
@@ -234,6 +254,235 @@ class InstallerTest(WineCase):
         self.assertTrue(os.path.isfile(os.path.join(pictures, "CAP0001.jpg")))
         shutil.rmtree(pictures)
         shutil.rmtree(os.path.dirname(settings))
+
+
+def dark(color):
+    return sum(color) < 240
+
+
+class NamesTest(WineCase):
+    """What users have: folders and user names outside ASCII, hidden files, Windows ending the session."""
+
+    def copy_into(self, *drive_c_parts, files=None):
+        """The program, its writer and Images in a folder of drive C: named as given."""
+        folder = drive_c(*drive_c_parts)
+        shutil.rmtree(drive_c(drive_c_parts[0]), True)
+        os.makedirs(os.path.join(folder, "Images"))
+        self.addCleanup(shutil.rmtree, drive_c(drive_c_parts[0]), True)
+        shutil.copy2(os.path.join(self.windows_bin, PROGRAM), folder)
+        shutil.copy2(os.path.join(self.windows_bin, WRITER), folder)
+        for path, content in (files or {}).items():
+            with open(os.path.join(folder, path), "wb") as f:
+                f.write(content)
+        return folder
+
+    def test_portable_copies_in_folders_named_outside_ascii_skip_hidden_files(self):
+        backdrop = self.start_backdrop()
+        # u-umlaut is in the Western code pages; Cyrillic and CJK are in no single one.
+        for name in ("Jürgen", "Тест 星 Ünï"):
+            with self.subTest(folder=name):
+                folder = self.copy_into(name, files={"Images/CAP0001.jpg": b"x", "Images/CAP0050.jpg": b"y"})
+                # Hidden, as Windows hides a file: neither numbered over nor counted nor deleted.
+                self.assertEqual(self.wine_command("cmd", "/c", "attrib", "+h", f"C:\\{name}\\Images\\CAP0050.jpg")[0], 0)
+                program = self.start_ready(backdrop, folder=folder)
+                # One copy of a name runs at a time: a failure here must not keep the next from starting.
+                self.addCleanup(lambda p=program: p.process.proc.poll() is not None or p.process.proc.kill())
+                self.session.key("space", program.wid)
+                picture = program.wait_picture("CAP0002.jpg")
+                outer = self.session.geometry(program.wid)
+                self.assertEqual((picture.width, picture.height), (outer.width, outer.height))
+                self.assertFalse(zx.dialogs(self.session, program), "a message beside the snapshot")
+
+                zx.choose(self.session, program, zx.MENU_IMAGES, zx.IMAGES_CLEAR)
+                self.session.key("y", zx.wait_dialog(self.session, program))
+                self.wait_until(lambda: program.images() == ["CAP0050.jpg"],
+                                message=lambda: f"Clear left {program.images()}, the hidden file should stay alone")
+                self.assertEqual(program.close(), 0)
+                with open(os.path.join(folder, SETTINGS), "rb") as f:
+                    self.assertEqual(len(f.read().split(b"\r\n")), 12)
+
+    def test_installed_for_a_user_whose_folders_are_named_outside_ascii(self):
+        program_files = self.install()
+        self.addCleanup(self.run_wine, os.path.join(program_files, "Uninstall.exe"), "/S")
+        # Set once installed: the installer's own look-ups of the user's folders would put them back.
+        profile = drive_c("users", "Jürgen Ωμέγα")
+        roaming = os.path.join(profile, "AppData", "Roaming")
+        pictures = os.path.join(profile, "Pictures")
+        shutil.rmtree(profile, True)
+        os.makedirs(roaming)
+        os.makedirs(pictures)
+        self.addCleanup(shutil.rmtree, profile, True)
+        shell_folders = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
+        for value, path in (("AppData", "C:\\users\\Jürgen Ωμέγα\\AppData\\Roaming"),
+                            ("My Pictures", "C:\\users\\Jürgen Ωμέγα\\Pictures")):
+            _, before = self.wine_command("reg", "query", shell_folders, "/v", value)
+            self.assertEqual(self.wine_command("reg", "add", shell_folders, "/v", value, "/t", "REG_EXPAND_SZ", "/d", path,
+                                          "/f")[0], 0)
+            kept = [line.split("REG_EXPAND_SZ", 1)[1].strip() for line in before.splitlines() if "REG_EXPAND_SZ" in line]
+            if kept:
+                self.addCleanup(self.wine_command, "reg", "add", shell_folders, "/v", value, "/t", "REG_EXPAND_SZ", "/d",
+                                kept[0], "/f")
+            else:
+                self.addCleanup(self.wine_command, "reg", "delete", shell_folders, "/v", value, "/f")
+
+        backdrop = self.start_backdrop()
+        program = self.start_ready(backdrop, folder=program_files)
+        self.session.key("space", program.wid)
+        zxe2e.wait_picture(os.path.join(pictures, "Zentrolux", "CAP0001.jpg"))
+        self.assertEqual(program.close(), 0)
+        self.assertTrue(os.path.isfile(os.path.join(roaming, "Zentrolux", SETTINGS)), "no settings in AppData")
+
+    def test_settings_written_when_windows_ends_the_session(self):
+        backdrop = self.start_backdrop()
+        program = self.start_ready(backdrop)
+        before = self.session.geometry(program.wid)
+        self.session.key(["ctrl+Right"] * 5, program.wid)
+        self.wait_until(lambda: self.session.geometry(program.wid).x == before.x + 5, message="the keys did not move it")
+        # Give the window manager's report of the last move time to arrive, as a user would.
+        time.sleep(0.5)
+        ended = subprocess.run(["wineboot", "--end-session"], env={**self.session.env, **wine_env()},
+                               timeout=COMMAND_TIMEOUT, capture_output=True, check=False)
+        self.assertEqual(ended.returncode, 0, ended.stderr)
+        program.wait_exit()
+        with open(program.path(SETTINGS), "rb") as f:
+            text = f.read()
+        self.assertIn(b"   Left         = %d\r\n" % ((before.x + 5) * 15), text)
+
+
+class ModalTest(WineCase):
+    def test_help_is_modal_and_single_and_the_button_has_its_tip(self):
+        backdrop = self.start_backdrop()
+        program = self.start_ready(backdrop)
+        session, wid = self.session, program.wid
+        button = zx.button_square(program.inside())
+
+        # The camera button names what its clicks do while the pointer rests on it.
+        session.run(["xdotool", "mousemove", str(button.center[0]), str(button.center[1])])
+        tip = self.wait_until(lambda: zx.other_windows(session, program), message="no tooltip over the camera button")[0]
+        self.assertTrue(self.wait_until(lambda: session.screenshot().crop(session.geometry(tip)).count(dark) > 20,
+                                        message="the tooltip shows no text"))
+        session.run(["xdotool", "mousemove", "10", "10"])
+        self.wait_until(lambda: not zx.other_windows(session, program), message="the tooltip stayed")
+
+        session.key("F1", wid)
+        help_window = session.wait_window(zx.help_title(), pid=program.process.pid)
+        # While it is open the crosshair takes nothing: not focus, keys, clicks, nor a second F1.
+        session.run(["xdotool", "windowactivate", str(wid)], check=False)
+        session.key(["KP_Add", "space", "F1"])
+        session.click(*button.center)
+        self.assertFalse(happens_within(
+            lambda: len(session.find_windows(zx.help_title(), pid=program.process.pid)) > 1 or program.images(), 2.0),
+            "a second help window or a snapshot while the help window is open")
+        zx.close_dialog(session, program, help_window, zx.help_title())
+        self.assertEqual(program.images(), [])
+        self.assertEqual(program.close(), 0)
+        with open(program.path(SETTINGS), "rb") as f:
+            self.assertIn(b"   Pixels       = 4\r\n", f.read())
+
+
+class DpiTest(WineCase):
+    """The problem message, the interval prompt, Help and About take their size and font from the
+    monitor's dots per inch; their pictures are kept in $ZX_E2E_ARTIFACTS/dpi."""
+
+    screen = (2560, 2048, 24)
+
+    def set_dpi(self, dpi):
+        """As a user sets the screen's scale: Wine reads it when its server starts."""
+        env = {**self.session.env, **wine_env()}
+        subprocess.run(["wineserver", "-k"], env=env, check=False, timeout=COMMAND_TIMEOUT)
+        desktop = "HKCU\\Control Panel\\Desktop"
+        if dpi is None:
+            self.wine_command("reg", "delete", desktop, "/v", "LogPixels", "/f")
+        else:
+            self.assertEqual(self.wine_command("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+                                          "/f")[0], 0)
+        subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=COMMAND_TIMEOUT)
+        subprocess.run(["wineserver", "-p"], env=env, check=False, timeout=COMMAND_TIMEOUT)
+
+    def keep(self, picture, name):
+        folder = os.environ.get("ZX_E2E_ARTIFACTS")
+        if folder:
+            os.makedirs(os.path.join(folder, "dpi"), exist_ok=True)
+            picture.save(os.path.join(folder, "dpi", name + ".png"))
+
+    def dialog_picture(self, program, title, name):
+        wid = self.session.wait_window(title, pid=program.process.pid) if title else zx.wait_dialog(self.session, program)
+        area = self.session.geometry(wid)
+        # Drawn whole: its text is there and stays.
+        seen = []
+
+        def drawn():
+            shot = self.session.screenshot().crop(area)
+            steady = seen and seen[-1].data == shot.data and shot.count(dark) > 0
+            seen.append(shot)
+            return steady
+
+        self.wait_until(drawn, message=f"{name} was not drawn")
+        self.keep(seen[-1], name)
+        return wid, seen[-1]
+
+    def measure(self, dpi):
+        """{dialog: (picture, width, height, dark pixels)} of the four windows at this dpi."""
+        self.set_dpi(dpi)
+        backdrop = self.start_backdrop()
+        folder = self.make_program_copy()
+        program = self.start_program(folder)
+        program.wait_window()
+        session, wid = self.session, program.wid
+        # A first start puts the inside at the design place: the rest of the window is Wine's frame,
+        # thicker at a higher dpi.
+        inside = zx.design_inside(dpi)
+        probe = (inside.x + 5, inside.bottom - 5)
+        self.wait_until(lambda: session.screenshot().pixel(*probe) == backdrop.expected_color(*probe), timeout=60,
+                        message="the splash did not give way to the see-through inside")
+        found = {}
+
+        os.rmdir(program.path("Images"))
+        session.key("space", wid)
+        box, found["problem"] = self.dialog_picture(program, None, f"problem-{dpi}")
+        session.key("Return", box)
+        self.wait_until(lambda: not zx.dialogs(session, program), message="the message stayed")
+
+        session.click(*zx.button_square(inside, dpi).center, button=3)
+        self.wait_until(lambda: zx.other_windows(session, program), message="no menu")
+        session.key(["Down"] * (zx.MENU_SEQUENCE + 1) + ["Right"])
+        time.sleep(0.5)
+        session.key(["Down"] * zx.SEQUENCE_START + ["Return"])
+        prompt, found["prompt"] = self.dialog_picture(program, None, f"prompt-{dpi}")
+        session.key("Escape", prompt)
+        self.wait_until(lambda: not zx.dialogs(session, program), message="the prompt stayed")
+
+        session.key("F1", wid)
+        window, found["help"] = self.dialog_picture(program, zx.help_title(), f"help-{dpi}")
+        zx.close_dialog(session, program, window, zx.help_title())
+
+        session.click(*zx.button_square(inside, dpi).center, button=3)
+        self.wait_until(lambda: zx.other_windows(session, program), message="no menu")
+        session.key(["Down"] * (zx.MENU_ABOUT + 1) + ["Return"])
+        window, found["about"] = self.dialog_picture(program, zx.about_title(), f"about-{dpi}")
+        zx.close_dialog(session, program, window, zx.about_title())
+        self.assertEqual(program.close(), 0)
+        return found
+
+    def test_dialogs_follow_the_dots_per_inch(self):
+        self.addCleanup(self.set_dpi, None)
+        sizes = {dpi: self.measure(dpi) for dpi in (96, 144, 192)}
+        for name, normal in sizes[96].items():
+            for dpi in (144, 192):
+                scaled = sizes[dpi][name]
+                factor = dpi / 96
+                with self.subTest(dialog=name, dpi=dpi):
+                    # The box grows with the text: in proportion, give or take a line's rounding.
+                    self.assertAlmostEqual(scaled.width / normal.width, factor, delta=0.2 * factor)
+                    self.assertAlmostEqual(scaled.height / normal.height, factor, delta=0.25 * factor)
+                    if name != "about":
+                        # The text itself is larger: about factor squared as many dark pixels.
+                        self.assertGreater(scaled.count(dark) / normal.count(dark), 0.6 * factor * factor)
+                    if name in ("problem", "prompt"):
+                        # Nothing of the text touches the box's edges: it fits.
+                        text = scaled.bounding_box(dark)
+                        self.assertTrue(text.x > 0 and text.y > 0 and text.right < scaled.width
+                                        and text.bottom < scaled.height, f"text {text} in {scaled.width}x{scaled.height}")
 
 
 if __name__ == "__main__":

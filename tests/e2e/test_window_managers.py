@@ -1,0 +1,160 @@
+"""The crosshair under the X11 window managers of the desktops people use, each on its own display:
+see-through, clicks through the inside, above a raised window, the keys, a frame, a Form Area picture
+with the moment in its title bar, and, where the window manager has a switch for it, its compositor
+turned off and on while the program runs.
+
+The full suite runs under openbox (test_window.py and the others); this is the matrix beside it.
+"""
+
+import unittest
+
+import zxe2e
+from zxe2e import color_close, crosshair, windowmanagers
+from zxe2e.crosshair import JPEG_TOLERANCE, RED
+
+COMPOSITOR_SWITCHES = 4  # off and on again, each time looked at
+CORNER = 8  # the inside's bottom corners, which a decoration may round off
+
+
+class WindowManagerChecks:
+    """The checks, run under the window manager of the class that mixes them in."""
+
+    def inside_wrong(self, inside, backdrop):
+        """Pixels of the inside that show neither the backdrop nor the red bands (the camera button aside),
+        or the bands when they are not two pairs about the middle; a black inside shows here. The bands are
+        looked for, not assumed: a window manager may size the window otherwise than the program asked."""
+        shot = self.session.screenshot()
+        columns, rows = crosshair.bands(shot, inside)
+        if not crosshair.centred(columns, rows, inside):
+            return [("bands", columns, rows)]
+        button = crosshair.button_square(zxe2e.Rect(0, 0, inside.width, inside.height))
+        # KWin's decoration rounds the window's bottom corners and shades them.
+        corners = (zxe2e.Rect(0, inside.height - CORNER, CORNER, CORNER),
+                   zxe2e.Rect(inside.width - CORNER, inside.height - CORNER, CORNER, CORNER))
+        return crosshair.inside_mismatches(shot, inside, columns, rows, backdrop.expected_color,
+                                           skip=lambda x, y: any(r.contains(x, y) for r in (button, *corners)))
+
+    def check_frame(self, wid, gaps):
+        """The window manager's frame with a title bar, or None where it has a reason to draw none."""
+        frame = self.session.frame_extents(wid)
+        if frame is not None and frame.top > 5:
+            return frame
+        if not self.window_manager.no_frame:
+            self.fail(f"{self.window_manager.name} put no frame around the window (extents {frame})")
+        if self.window_manager.no_frame not in gaps:
+            gaps.append(self.window_manager.no_frame)
+        return None
+
+    def test_crosshair(self):
+        session = self.session
+        backdrop = self.start_backdrop()
+        program = crosshair.start_ready(self, backdrop)
+        wid = program.wid
+        inside = session.geometry(wid)
+        gaps = []
+
+        # A window with alpha shows what lies below before it is first drawn: wait for the splash to go.
+        # Some window managers place a new window again after the program has placed it (muffin).
+        self.wait_until(lambda: not self.inside_wrong(session.geometry(wid), backdrop),
+                        message=lambda: f"see-through: {self.inside_wrong(session.geometry(wid), backdrop)[:5]}")
+        inside = session.geometry(wid)
+
+        frame = self.check_frame(wid, gaps)
+
+        # A click on a hole reaches the window below, on the window's inside and through the frame around it.
+        for x, y in ((inside.x + 100, inside.y + 100), (inside.x + 20, inside.bottom - 20)):
+            since = backdrop.mark()
+            session.click(x, y)
+            backdrop.wait_click(x, y, since=since)
+
+        # Another window raised over it does not cover it.
+        cover = self.start_backdrop(geometry=(150, 120, 700, 500), pattern=(20, 200, 40), title="cover")
+        session.raise_window(cover.wid)
+        session.activate(cover.wid)
+        self.wait_until(lambda: session.screenshot().pixel(inside.x + 100, inside.y + 100) == (20, 200, 40),
+                        message="the cover did not show under the crosshair")
+        shot = session.screenshot()
+        self.assertEqual(shot.pixel(inside.x + 232, inside.y + 50), RED, "covered by a raised window")
+        cover.stop()
+        self.wait_until(lambda: not self.inside_wrong(inside, backdrop),
+                        message=lambda: f"the inside after the cover left: {self.inside_wrong(inside, backdrop)[:5]}")
+
+        # The keys: Control+Right moves the window one pixel.
+        outer = self.outer(wid)
+        session.key("ctrl+Right", wid)
+        self.wait_outer(wid, outer._replace(x=outer.x + 1), "ctrl+Right")
+        inside = session.geometry(wid)
+
+        # The compositor off and on: the inside follows at once, never black.
+        if self.window_manager.switch is not None:
+            for _ in range(COMPOSITOR_SWITCHES):
+                for on in (False, True):
+                    session.switch_compositor(on)
+                    self.wait_until(lambda: not self.inside_wrong(inside, backdrop),
+                                    message=lambda: f"compositor {'on' if on else 'off'}: the inside shows "
+                                                    f"{self.inside_wrong(inside, backdrop)[:5]}")
+            # The window manager may have dropped the frame with the compositor, and must give it back.
+            inside = session.geometry(wid)
+            frame = self.check_frame(wid, gaps)
+
+        # A Form Area picture holds the title bar with the moment in its caption.
+        outer = self.outer(wid)
+        session.click(*crosshair.button_square(inside).center)
+        picture = program.wait_picture("CAP0001.jpg")
+        self.assertEqual((picture.width, picture.height), (outer.width, outer.height), "Form Area: the outer size")
+        self.wait_until(lambda: session.window_name(wid) == program.name, message="caption not set back")
+        if frame:
+            shot = session.screenshot()
+            title = [(x, y) for y in range(2, frame.top - 2) for x in range(frame.left, outer.width - frame.right)]
+            differ = sum(not color_close(picture.pixel(x, y), shot.pixel(outer.x + x, outer.y + y), JPEG_TOLERANCE)
+                         for x, y in title)
+            # The caption with the moment is some 22 characters longer than the name alone.
+            if differ < 150:
+                gaps.append(f"the picture's title bar shows the caption without the moment ({differ} pixels differ)")
+        self.assertEqual(program.close(), 0)
+        if gaps:
+            self.skipTest("; ".join(gaps))
+
+
+class UnderXfwm4(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.XFWM4
+
+
+class UnderXfwm4WithoutCompositor(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.XFWM4_NO_COMPOSITOR
+
+
+class UnderXfwm4OnXvnc(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.XFWM4_XVNC
+
+
+class UnderMarco(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.MARCO
+
+
+class UnderMetacity(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.METACITY
+
+
+class UnderMutter(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.MUTTER
+
+
+class UnderMuffin(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.MUFFIN
+
+
+class UnderKwin(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.KWIN
+
+
+class UnderKwinWithoutCompositing(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.KWIN_NO_COMPOSITING
+
+
+class UnderIcewm(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
+    window_manager = windowmanagers.ICEWM
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -56,6 +56,12 @@ public:
     // on; what went wrong, for the user, or empty.
     virtual std::string keepOnTopItself(QWidget &window) = 0;
 
+    // The frame the program draws itself, as margins inside the window: its
+    // title bar with the caption and a close box, and borders, from which
+    // the window manager moves and sizes the window. None where the window
+    // manager frames the window.
+    [[nodiscard]] virtual QMargins ownFrame(const QWidget &window) const = 0;
+
     // Where the window really is now; never what was last asked for.
     [[nodiscard]] virtual WindowPlace place(const QWidget &window) const = 0;
 

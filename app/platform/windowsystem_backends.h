@@ -30,6 +30,7 @@ public:
     void setAbove(QWidget &window, bool above) override { m_x11->setAbove(window, above); }
     [[nodiscard]] std::string whyNotOnTop(const QWidget &window) const override { return m_x11->whyNotOnTop(window); }
     [[nodiscard]] bool canKeepOnTopItself() const override { return m_x11->canKeepOnTopItself(); }
+    [[nodiscard]] QMargins ownFrame(const QWidget &window) const override { return m_x11->ownFrame(window); }
     std::string keepOnTopItself(QWidget &window) override { return m_x11->keepOnTopItself(window); }
     [[nodiscard]] WindowPlace place(const QWidget &window) const override { return m_x11->place(window); }
     void requestPlace(QWidget &window, const QRect &outer) override { m_x11->requestPlace(window, outer); }

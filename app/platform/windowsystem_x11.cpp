@@ -122,6 +122,7 @@ public:
     std::string whyNotOnTop(const QWidget &) const override { return {}; }
     bool canKeepOnTopItself() const override { return false; }
     std::string keepOnTopItself(QWidget &) override { return {}; }
+    QMargins ownFrame(const QWidget &) const override { return m_own; }
 
     WindowPlace place(const QWidget &window) const override
     {
@@ -147,7 +148,9 @@ public:
         if (!geometry || !origin)
             return { window.frameGeometry(), window.geometry() };
         const QRect inside(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        const WindowPlace now { inside.marginsAdded(frame), inside };
+        // The program's own frame lies inside the native window.
+        const WindowPlace now = m_own.isNull() ? WindowPlace { inside.marginsAdded(frame), inside }
+                                               : WindowPlace { inside, inside.marginsRemoved(m_own) };
         if (m_answers != nullptr) {
             // Events that came with the answers but from before the questions
             // are in them already.
@@ -169,7 +172,7 @@ public:
         const WindowPlace before = place(window);
         if (before.outer == outer)
             return;
-        QRect inside = outer.marginsRemoved(before.frame());
+        QRect inside = outer.marginsRemoved(before.frame() - m_own);
         inside.setSize(inside.size().expandedTo(QSize(1, 1)));
         // Through QWindow, not QWidget: the widget remembers what it asked for
         // and skips a request that equals it, even when the window manager
@@ -238,10 +241,15 @@ private:
     {
         const xcb_window_t id = nativeId(window);
         const bool bounded = !m_translucent || !m_composited;
-        const std::vector<xcb_rectangle_t> rects = toRectangles(m_opaque);
+        // The program's own frame is opaque, around the inside.
+        const QRect whole(QPoint(0, 0), window.size());
+        const QRegion opaque = m_own.isNull()
+            ? m_opaque
+            : QRegion(whole).subtracted(whole.marginsRemoved(m_own)) + m_opaque.translated(m_own.left(), m_own.top());
+        const std::vector<xcb_rectangle_t> rects = toRectangles(opaque);
         if (bounded && (!m_translucent || (id != XCB_WINDOW_NONE && taken(id)))) {
-            window.setMask(m_opaque.isEmpty() ? QRegion(0, 0, 1, 1) : m_opaque);
-            if (m_opaque.isEmpty() && id != XCB_WINDOW_NONE)
+            window.setMask(opaque.isEmpty() ? QRegion(0, 0, 1, 1) : opaque);
+            if (opaque.isEmpty() && id != XCB_WINDOW_NONE)
                 xcb_shape_rectangles(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
                     XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, 0, nullptr);
         } else if (!bounded && !window.mask().isEmpty()) {
@@ -344,10 +352,39 @@ private:
                 applyShape(*m_shaped);
         } else if (id != XCB_WINDOW_NONE && type == XCB_PROPERTY_NOTIFY) {
             const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
-            if (notify->window == id && notify->atom == m_frameExtents)
+            if (notify->window == id && notify->atom == m_frameExtents) {
+                updateOwnFrame(*m_shaped, id);
                 applyShape(*m_shaped);
+            }
         }
         return false;
+    }
+
+    // A window manager that takes a window on, asked for decorations, and
+    // frames it with nothing (extents all 0: KWin without compositing takes a
+    // shaped window's decoration off) leaves it without title bar, borders
+    // and close box: the program draws its own, inside the native window,
+    // which grows by it so that the inside keeps its size. It goes again when
+    // the window manager frames the window (compositing back on).
+    void updateOwnFrame(QWidget &window, xcb_window_t id)
+    {
+        auto extents = own(xcb_get_property_reply(m_connection,
+            xcb_get_property(m_connection, 0, id, m_frameExtents, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+        const bool decorated = !window.windowFlags().testFlag(Qt::FramelessWindowHint)
+            && (window.windowFlags() & Qt::WindowType_Mask) == Qt::Window;
+        const bool none = extents && extents->format == 32 && frameExtents(extents.get()).isNull();
+        QMargins wanted;
+        if (decorated && none) {
+            const int border = std::max(2, window.logicalDpiX() / 24);
+            wanted = { border, window.fontMetrics().height() + 2 * border, border, border };
+        }
+        if (wanted == m_own)
+            return;
+        const QMargins grow = wanted - m_own;
+        m_own = wanted;
+        m_placeKnown = false;
+        if (QWindow *handle = window.windowHandle())
+            handle->setGeometry(handle->geometry().marginsAdded(grow));
     }
 
     bool compositorRuns() const
@@ -532,6 +569,7 @@ private:
     int m_selectionNotify = 0; // the event type of a new selection owner; 0 without XFixes
     QPointer<QWidget> m_shaped; // the window setShape() shaped last, and its opaque parts
     QRegion m_opaque;
+    QMargins m_own; // the frame the program draws itself, inside the native window; none mostly
     xcb_window_t m_taken = XCB_WINDOW_NONE; // the native window the window manager has taken on
     xcb_window_t m_waitingFor = XCB_WINDOW_NONE; // the one it is given a moment for
     xcb_connection_t *m_answers; // hears the window manager's answers and the window's moves; null without

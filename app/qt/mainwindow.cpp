@@ -2,6 +2,7 @@
 
 #include "crosshair.h"
 #include "keymap.h"
+#include "ownframe.h"
 #include "windowsystem.h"
 
 #include <QApplication>
@@ -109,6 +110,7 @@ MainWindow::MainWindow(WindowSystem &windowSystem)
             m_core->cmdSaveClick();
     });
     buildMenu();
+    m_ownFrame = new OwnFrame(this);
 
     m_windowSystem.prepare(*this);
     // A translucent window paints only its opaque parts.
@@ -224,8 +226,11 @@ void MainWindow::setLook(const WindowLook &look)
             m_buttonPainted = m_cmdSave->grab().toImage().convertToFormat(QImage::Format_RGB32);
         m_cmdSave->setVisible(look.buttonShown);
     }
-    m_cmdSave->setGeometry(toQRect(look.button));
-    m_pic->setGeometry(toQRect(look.pictureBox));
+    const QMargins own = m_windowSystem.ownFrame(*this);
+    m_insideAt = QPoint(own.left(), own.top());
+    m_ownFrame->setMargins(own);
+    m_cmdSave->setGeometry(toQRect(look.button).translated(m_insideAt));
+    m_pic->setGeometry(toQRect(look.pictureBox).translated(m_insideAt));
     m_pic->setVisible(look.splash);
 
     QRegion region;
@@ -252,7 +257,7 @@ void MainWindow::setLook(const WindowLook &look)
     if (!sameLines)
         update();
     else if (!changed.isEmpty())
-        update(changed);
+        update(changed.translated(m_insideAt));
 }
 
 void MainWindow::enableButton(bool enabled)
@@ -278,7 +283,7 @@ void MainWindow::showChecks(const MenuChecks &checks)
 
 void MainWindow::popupMenu(PixelPoint atInside)
 {
-    m_popMenu->popup(mapToGlobal(QPoint(atInside.x, atInside.y)));
+    m_popMenu->popup(mapToGlobal(QPoint(atInside.x, atInside.y) + m_insideAt));
 }
 
 void MainWindow::letEventsRun()
@@ -353,6 +358,7 @@ void MainWindow::paintEvent(QPaintEvent *)
     // The background is the crosshair colour, so each band shows its line and
     // the pixel beside it in red; the lines draw over it all the same.
     QPainter p(this);
+    p.translate(m_insideAt);
     if (m_windowSystem.translucent()) {
         // A compositor draws the window with its alpha: the see-through parts
         // are transparent, the shape's parts the crosshair colour.

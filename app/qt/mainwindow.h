@@ -3,6 +3,7 @@
 #include "frontend.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QRegion>
 #include <QWidget>
 
@@ -16,6 +17,7 @@ class QToolButton;
 namespace zx {
 
 class Crosshair;
+class OwnFrame;
 class PictureBox;
 class WindowSystem;
 
@@ -67,6 +69,8 @@ private:
     PictureBox *m_pic = nullptr;
     QToolButton *m_cmdSave = nullptr;
     QMenu *m_popMenu = nullptr;
+    OwnFrame *m_ownFrame = nullptr;
+    QPoint m_insideAt; // where the inside begins: past the program's own frame, where it draws one
     std::vector<std::pair<MenuCommand, QAction *>> m_checkable;
     WindowLook m_look;
     QRegion m_opaque; // the inside's parts that show: bands, camera button, splash

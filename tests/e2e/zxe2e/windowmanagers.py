@@ -21,12 +21,10 @@ class WindowManager:
     argv: the command; bus: it runs inside its own session bus (dbus-run-session), whose address the
     compositor switch needs; packages: what it needs installed (the test skips, naming them, without);
     composites: whether its compositor runs after the start; switch(on): argv that turns its compositor
-    on or off while it runs, or None; no_frame: why it leaves the crosshair window without a frame, or None
-    where it frames it; server: "xvfb" or "xvnc".
+    on or off while it runs, or None; server: "xvfb" or "xvnc".
     """
 
-    def __init__(self, name, argv, packages, bus=False, env=None, composites=False, switch=None,
-                 no_frame=None, server="xvfb"):
+    def __init__(self, name, argv, packages, bus=False, env=None, composites=False, switch=None, server="xvfb"):
         self.name = name
         self.argv = argv
         self.packages = packages
@@ -34,7 +32,6 @@ class WindowManager:
         self.env = env or {}
         self.composites = composites
         self.switch = switch
-        self.no_frame = no_frame
         self.server = server
 
     def missing(self):
@@ -72,10 +69,10 @@ MUFFIN = WindowManager("muffin", ["muffin", "--sm-disable"], ["muffin", "cinnamo
                        composites=True)
 KWIN = WindowManager("kwin_x11", ["kwin_x11", "--replace"], ["kwin-x11"], bus=True, composites=True,
                      switch=_kwin_switch)
-KWIN_NO_COMPOSITING = WindowManager(
-    "kwin_x11 without compositing", ["kwin_x11", "--replace"], ["kwin-x11"], bus=True, env={"KWIN_COMPOSE": "N"},
-    no_frame="KWin takes the decoration off a window once it has a bounding shape, which see-through needs "
-             "without a compositor, and the program draws no frame of its own yet")
+# KWin takes the decoration off a window once it has a bounding shape, which see-through needs without a
+# compositor: the program draws its own frame.
+KWIN_NO_COMPOSITING = WindowManager("kwin_x11 without compositing", ["kwin_x11", "--replace"], ["kwin-x11"],
+                                    bus=True, env={"KWIN_COMPOSE": "N"})
 ICEWM = WindowManager("icewm", ["icewm"], ["icewm"])
 
 

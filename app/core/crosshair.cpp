@@ -19,6 +19,12 @@ constexpr const char *IntervalPrompt = "Enter Interval in milliseconds:\n\n"
 constexpr const char *IntervalRange = "Interval must be between 1 and 65000";
 constexpr const char *NothingToClear = "There are no files in the folder to Delete!";
 
+std::string keepOnTopQuestion(const std::string &name)
+{
+    return "Shall " + name + " add the rule now? The file is kept as it was beside it, and the crosshair stays on "
+                             "top at once.";
+}
+
 using SteadyClock = std::chrono::steady_clock;
 
 std::int64_t microsecondsSince(SteadyClock::time_point start)
@@ -108,8 +114,14 @@ void Crosshair::formLoad()
     // A crosshair that any click can bury under the camera program is no
     // crosshair: where the desktop will not keep it on top, say so at once.
     if (!m_closePending) {
-        if (const std::string why = m_window.whyNotOnTop(); !why.empty())
+        if (const std::string why = m_window.whyNotOnTop(); why.empty()) {
+        } else if (!m_window.canKeepOnTopItself()) {
             m_dialogs.warn(why);
+        } else if (m_dialogs.confirm(why + "\n\n" + keepOnTopQuestion(m_place.name))) {
+            // Never without the user's word: it changes a file of the desktop's.
+            if (const std::string failed = m_window.keepOnTopItself(); !failed.empty())
+                m_dialogs.warn(failed);
+        }
     }
     closeIfAsked();
 }

@@ -86,6 +86,11 @@ public:
     // What keeps the window from staying above the others on this desktop,
     // as the user reads it, with what to do; empty when nothing does.
     [[nodiscard]] virtual std::string whyNotOnTop() const = 0;
+    // Whether the program may itself put right what whyNotOnTop() names (a
+    // rule in the desktop's configuration), once the user agrees; and doing
+    // it: what went wrong, as the user reads it, or empty.
+    [[nodiscard]] virtual bool canKeepOnTopItself() const { return false; }
+    virtual std::string keepOnTopItself() { return {}; }
     virtual void showChecks(const MenuChecks &checks) = 0;
     virtual void popupMenu(PixelPoint atInside) = 0;
 

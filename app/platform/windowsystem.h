@@ -48,6 +48,19 @@ public:
     // What keeps the window from staying above the others here, for the
     // user, with what to do about it; empty when nothing does.
     [[nodiscard]] virtual std::string whyNotOnTop(const QWidget &window) const = 0;
+    // Whether the window system can itself do what whyNotOnTop() asks of the
+    // user (a desktop's setting it may change), so that the message can offer
+    // it as a question: never without the user's consent.
+    [[nodiscard]] virtual bool canKeepOnTopItself() const = 0;
+    // Does it, with the user's consent, and keeps the window on top from now
+    // on; what went wrong, for the user, or empty.
+    virtual std::string keepOnTopItself(QWidget &window) = 0;
+
+    // The frame the program draws itself, as margins inside the window: its
+    // title bar with the caption and a close box, and borders, from which
+    // the window manager moves and sizes the window. None where the window
+    // manager frames the window.
+    [[nodiscard]] virtual QMargins ownFrame(const QWidget &window) const = 0;
 
     // Where the window really is now; never what was last asked for.
     [[nodiscard]] virtual WindowPlace place(const QWidget &window) const = 0;

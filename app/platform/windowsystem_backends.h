@@ -29,6 +29,9 @@ public:
     [[nodiscard]] bool translucent() const override { return m_x11->translucent(); }
     void setAbove(QWidget &window, bool above) override { m_x11->setAbove(window, above); }
     [[nodiscard]] std::string whyNotOnTop(const QWidget &window) const override { return m_x11->whyNotOnTop(window); }
+    [[nodiscard]] bool canKeepOnTopItself() const override { return m_x11->canKeepOnTopItself(); }
+    [[nodiscard]] QMargins ownFrame(const QWidget &window) const override { return m_x11->ownFrame(window); }
+    std::string keepOnTopItself(QWidget &window) override { return m_x11->keepOnTopItself(window); }
     [[nodiscard]] WindowPlace place(const QWidget &window) const override { return m_x11->place(window); }
     void requestPlace(QWidget &window, const QRect &outer) override { m_x11->requestPlace(window, outer); }
     void setShape(QWidget &window, const QRegion &opaque) override { m_x11->setShape(window, opaque); }
@@ -43,6 +46,13 @@ protected:
 // Whether labwc's rc.xml, as given, has a window rule that keeps the windows
 // of the X11 class windowClass on top.
 [[nodiscard]] bool labwcRuleKeepsOnTop(const QByteArray &rcXml, const QString &windowClass);
+// rc.xml with a window rule added that keeps the windows of the X11 class
+// windowClass on top, the rest of it kept as it was; a new file's content for
+// an empty one; empty when it cannot be read as labwc's configuration.
+[[nodiscard]] QByteArray labwcConfigWithRule(const QByteArray &rcXml, const QString &windowClass);
+// Adds that rule to the rc.xml at rcPath, made with its folder if missing, an
+// existing one first copied beside it; what went wrong, for the user, or empty.
+[[nodiscard]] std::string addLabwcRule(const QString &rcPath, const QString &windowClass);
 // The above state through Qt's own window flag, which both use.
 void setAboveThroughQt(QWidget &window, bool above);
 

@@ -8,7 +8,12 @@
 #include "windowsystem_backends.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QWidget>
 #include <QXmlStreamReader>
 
 #include <fnmatch.h>
@@ -17,23 +22,45 @@ namespace zx {
 
 namespace {
 
+// The user's own rc.xml; empty without a home to find it in.
+QString userRcFile()
+{
+    QString user = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString home = qEnvironmentVariable("HOME");
+    if (user.isEmpty() && !home.isEmpty())
+        user = home + QStringLiteral("/.config");
+    return user.isEmpty() ? QString() : user + QStringLiteral("/labwc/rc.xml");
+}
+
 // The file labwc reads, first the user's, then the system's; with
 // --merge-config it reads them all, so a rule counts in any of them.
 std::vector<QString> rcFiles()
 {
     std::vector<QString> files;
-    const QString home = qEnvironmentVariable("HOME");
-    QString user = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (user.isEmpty() && !home.isEmpty())
-        user = home + QStringLiteral("/.config");
-    if (!user.isEmpty())
-        files.push_back(user + QStringLiteral("/labwc/rc.xml"));
+    if (const QString user = userRcFile(); !user.isEmpty())
+        files.push_back(user);
     QString system = qEnvironmentVariable("XDG_CONFIG_DIRS");
     if (system.isEmpty())
         system = QStringLiteral("/etc/xdg");
     for (const QString &folder : system.split(QLatin1Char(':'), Qt::SkipEmptyParts))
         files.push_back(folder + QStringLiteral("/labwc/rc.xml"));
     return files;
+}
+
+QString ruleFor(const QString &windowClass, const QString &indent)
+{
+    return indent + QStringLiteral("<windowRule identifier=\"") + windowClass.toHtmlEscaped()
+        + QStringLiteral("\">\n") + indent + QStringLiteral("  <action name=\"ToggleAlwaysOnTop\"/>\n") + indent
+        + QStringLiteral("</windowRule>\n");
+}
+
+// The white space before position at on its line, when nothing else is there.
+QString indentBefore(const QString &text, qsizetype at)
+{
+    qsizetype start = at;
+    while (start > 0 && (text[start - 1] == QLatin1Char(' ') || text[start - 1] == QLatin1Char('\t')))
+        --start;
+    return start == 0 || text[start - 1] == QLatin1Char('\n') ? text.mid(start, at - start) : QString();
 }
 
 class LabwcWindowSystem final : public X11WindowSystemWrapper {
@@ -62,8 +89,29 @@ public:
               "Until then a click on another window can cover the crosshair.";
     }
 
+    bool canKeepOnTopItself() const override { return !userRcFile().isEmpty(); }
+
+    std::string keepOnTopItself(QWidget &window) override
+    {
+        if (std::string why = addLabwcRule(userRcFile(), QCoreApplication::applicationName()); !why.empty())
+            return why;
+        QProcess reconfigure;
+        reconfigure.start(QStringLiteral("labwc"), { QStringLiteral("--reconfigure") });
+        if (!reconfigure.waitForFinished(ReconfigureMilliseconds) || reconfigure.exitCode() != 0)
+            return "The rule is in " + userRcFile().toStdString()
+                + ", but \"labwc --reconfigure\" did not run; it takes effect when labwc reads its configuration again.";
+        // labwc applies a window rule when it maps a window: the window is
+        // mapped again, where it was.
+        const QRect outer = place(window).outer;
+        window.hide();
+        window.show();
+        requestPlace(window, outer);
+        return {};
+    }
+
 private:
     static constexpr qint64 MaxRcBytes = 4 << 20; // far more than any hand-written configuration
+    static constexpr int ReconfigureMilliseconds = 5000;
 };
 
 } // namespace
@@ -94,6 +142,91 @@ bool labwcRuleKeepsOnTop(const QByteArray &rcXml, const QString &windowClass)
         }
     }
     return false;
+}
+
+QByteArray labwcConfigWithRule(const QByteArray &rcXml, const QString &windowClass)
+{
+    const QString text = QString::fromUtf8(rcXml);
+    if (text.trimmed().isEmpty()) {
+        return (QStringLiteral("<?xml version=\"1.0\"?>\n<labwc_config>\n  <windowRules>\n")
+            + ruleFor(windowClass, QStringLiteral("    ")) + QStringLiteral("  </windowRules>\n</labwc_config>\n"))
+            .toUtf8();
+    }
+    // Where the first <windowRules> of the root ends, and the root: offsets
+    // into text, where each end tag begins.
+    QXmlStreamReader xml(text);
+    int depth = 0;
+    qsizetype rulesEnd = -1;
+    qsizetype rootEnd = -1;
+    bool rootEmpty = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1 && xml.name() != u"labwc_config")
+                return {};
+        } else if (token == QXmlStreamReader::EndElement) {
+            const qsizetype after = xml.characterOffset();
+            // An empty element (<windowRules/>) has no end tag to write before.
+            const bool empty = text.mid(after - 2, 2) == QStringLiteral("/>");
+            const qsizetype tag = empty ? text.lastIndexOf(QLatin1Char('<'), after - 1) : text.lastIndexOf(u"</", after - 1);
+            if (depth == 2 && rulesEnd < 0 && !empty && xml.name() == u"windowRules")
+                rulesEnd = tag;
+            if (depth == 1) {
+                rootEnd = tag;
+                rootEmpty = empty;
+            }
+            --depth;
+        }
+    }
+    if (xml.hasError() || rootEnd < 0)
+        return {};
+    QString edited = text;
+    if (rulesEnd >= 0) {
+        const QString indent = indentBefore(text, rulesEnd);
+        // Written on the end tag's line, in front of it; the end tag moves to the line after.
+        edited.insert(rulesEnd - indent.size(), ruleFor(windowClass, indent + QStringLiteral("  ")));
+    } else if (rootEmpty) {
+        const qsizetype tagEnd = text.indexOf(QLatin1Char('>'), rootEnd) + 1;
+        edited.replace(rootEnd, tagEnd - rootEnd,
+            QStringLiteral("<labwc_config>\n  <windowRules>\n") + ruleFor(windowClass, QStringLiteral("    "))
+                + QStringLiteral("  </windowRules>\n</labwc_config>"));
+    } else {
+        const QString indent = indentBefore(text, rootEnd) + QStringLiteral("  ");
+        edited.insert(rootEnd - indentBefore(text, rootEnd).size(),
+            indent + QStringLiteral("<windowRules>\n") + ruleFor(windowClass, indent + QStringLiteral("  ")) + indent
+                + QStringLiteral("</windowRules>\n"));
+    }
+    return edited.toUtf8();
+}
+
+std::string addLabwcRule(const QString &rcPath, const QString &windowClass)
+{
+    QFile existing(rcPath);
+    QByteArray before;
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly))
+            return "Cannot read " + rcPath.toStdString() + ": " + existing.errorString().toStdString();
+        before = existing.readAll();
+        existing.close();
+    }
+    const QByteArray after = labwcConfigWithRule(before, windowClass);
+    if (after.isEmpty())
+        return rcPath.toStdString() + " is not a labwc configuration that can be read; add the rule by hand.";
+    if (!QDir().mkpath(QFileInfo(rcPath).absolutePath()))
+        return "Cannot make the folder of " + rcPath.toStdString();
+    if (!before.isEmpty()) {
+        // The first free name beside it: an earlier backup stays as it is.
+        QString backup = rcPath + QStringLiteral(".bak");
+        for (int n = 2; QFileInfo::exists(backup); ++n)
+            backup = rcPath + QStringLiteral(".bak") + QString::number(n);
+        if (!QFile::copy(rcPath, backup))
+            return "Cannot keep a copy of " + rcPath.toStdString() + " as " + backup.toStdString();
+    }
+    QSaveFile file(rcPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !file.commit())
+        return "Cannot write " + rcPath.toStdString() + ": " + file.errorString().toStdString();
+    return {};
 }
 
 std::unique_ptr<WindowSystem> makeLabwcWindowSystem(std::unique_ptr<WindowSystem> x11)

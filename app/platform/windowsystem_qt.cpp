@@ -15,6 +15,9 @@ public:
     bool translucent() const override { return false; }
     void setAbove(QWidget &window, bool above) override { setAboveThroughQt(window, above); }
     std::string whyNotOnTop(const QWidget &) const override { return {}; }
+    bool canKeepOnTopItself() const override { return false; }
+    QMargins ownFrame(const QWidget &) const override { return {}; }
+    std::string keepOnTopItself(QWidget &) override { return {}; }
 
     WindowPlace place(const QWidget &window) const override
     {

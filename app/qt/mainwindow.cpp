@@ -2,6 +2,7 @@
 
 #include "crosshair.h"
 #include "keymap.h"
+#include "ownframe.h"
 #include "screengrabber.h"
 #include "windowsystem.h"
 
@@ -120,6 +121,7 @@ MainWindow::MainWindow(WindowSystem &windowSystem)
             m_core->cmdSaveClick();
     });
     buildMenu();
+    m_ownFrame = new OwnFrame(this);
 
     m_windowSystem.prepare(*this);
     // A translucent window paints only its opaque parts.
@@ -240,8 +242,11 @@ void MainWindow::setLook(const WindowLook &look)
     }
     if (look.buttonShown != !m_cmdSave->isHidden())
         m_cmdSave->setVisible(look.buttonShown);
-    m_cmdSave->setGeometry(toQRect(look.button));
-    m_pic->setGeometry(toQRect(look.pictureBox));
+    const QMargins own = m_windowSystem.ownFrame(*this);
+    m_insideAt = QPoint(own.left(), own.top());
+    m_ownFrame->setMargins(own);
+    m_cmdSave->setGeometry(toQRect(look.button).translated(m_insideAt));
+    m_pic->setGeometry(toQRect(look.pictureBox).translated(m_insideAt));
     m_pic->setPicturePlace(toQRect(look.splashPicture));
     m_pic->setVisible(look.splash);
 
@@ -269,7 +274,7 @@ void MainWindow::setLook(const WindowLook &look)
     if (!sameLines)
         update();
     else if (!changed.isEmpty())
-        update(changed);
+        update(changed.translated(m_insideAt));
 }
 
 ScreenPixels MainWindow::buttonPixels() const
@@ -292,6 +297,16 @@ std::string MainWindow::whyNotOnTop() const
     return m_windowSystem.whyNotOnTop(*this);
 }
 
+bool MainWindow::canKeepOnTopItself() const
+{
+    return m_windowSystem.canKeepOnTopItself();
+}
+
+std::string MainWindow::keepOnTopItself()
+{
+    return m_windowSystem.keepOnTopItself(*this);
+}
+
 void MainWindow::showChecks(const MenuChecks &checks)
 {
     for (const auto &[command, action] : m_checkable)
@@ -300,7 +315,7 @@ void MainWindow::showChecks(const MenuChecks &checks)
 
 void MainWindow::popupMenu(PixelPoint atInside)
 {
-    m_popMenu->popup(mapToGlobal(QPoint(atInside.x, atInside.y)));
+    m_popMenu->popup(mapToGlobal(QPoint(atInside.x, atInside.y) + m_insideAt));
 }
 
 void MainWindow::letEventsRun()
@@ -376,6 +391,7 @@ void MainWindow::paintEvent(QPaintEvent *)
     // the pixel beside it in red; the lines draw over it all the same.
     QPainter p(this);
     const QColor colour = toQColor(m_look.colour);
+    p.translate(m_insideAt);
     if (m_windowSystem.translucent()) {
         // A compositor draws the window with its alpha: the see-through parts
         // are transparent, the shape's parts the crosshair colour.

@@ -2,6 +2,7 @@
 
 #include "frontend.h"
 
+#include <QPoint>
 #include <QRegion>
 #include <QWidget>
 
@@ -15,6 +16,7 @@ class QToolButton;
 namespace zx {
 
 class Crosshair;
+class OwnFrame;
 class PictureBox;
 class WindowSystem;
 
@@ -45,6 +47,8 @@ public:
     void enableButton(bool enabled) override;
     void setAbove(bool above) override;
     [[nodiscard]] std::string whyNotOnTop() const override;
+    [[nodiscard]] bool canKeepOnTopItself() const override;
+    std::string keepOnTopItself() override;
     void showChecks(const MenuChecks &checks) override;
     void popupMenu(PixelPoint atInside) override;
     void letEventsRun() override;
@@ -66,6 +70,8 @@ private:
     PictureBox *m_pic = nullptr;
     QToolButton *m_cmdSave = nullptr;
     QMenu *m_popMenu = nullptr;
+    OwnFrame *m_ownFrame = nullptr;
+    QPoint m_insideAt; // where the inside begins: past the program's own frame, where it draws one
     std::vector<std::pair<MenuCommand, QAction *>> m_checkable;
     WindowLook m_look;
     QRegion m_opaque; // the inside's parts that show: bands, camera button, splash

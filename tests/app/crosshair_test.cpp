@@ -79,6 +79,17 @@ public:
     }
     void setAbove(bool on) override { above.push_back(on); }
     std::string whyNotOnTop() const override { return notOnTop; }
+    bool canMendOnTop = false;
+    std::string mendFails; // what keepOnTopItself() says
+    int mended = 0;
+    bool canKeepOnTopItself() const override { return canMendOnTop; }
+    std::string keepOnTopItself() override
+    {
+        ++mended;
+        if (mendFails.empty())
+            notOnTop.clear();
+        return mendFails;
+    }
     void showChecks(const MenuChecks &c) override { checks = c; }
     void popupMenu(PixelPoint at) override { m_log.push_back("menu " + std::to_string(at.x) + "," + std::to_string(at.y)); }
     void letEventsRun() override
@@ -664,6 +675,27 @@ TEST(Crosshair, StartUpPlacesTheWindowAndCloseWritesItsBounds)
         closing.window.onPause = [&] { EXPECT_FALSE(closing.core.closeRequested()); };
         closing.core.formLoad();
         EXPECT_EQ(std::count(closing.log.begin(), closing.log.end(), "warn rule missing"), 0);
+    }
+    // Where the program can add the rule itself, it asks first, and does it only on Yes.
+    for (const bool yes : { true, false }) {
+        Rig r;
+        r.window.notOnTop = "rule missing";
+        r.window.canMendOnTop = true;
+        r.dialogs.yes = yes;
+        r.core.formLoad();
+        EXPECT_EQ(std::count_if(r.log.begin(), r.log.end(),
+                      [](const std::string &l) { return l.rfind("ask rule missing\n\nShall Zx add the rule now?", 0) == 0; }),
+            1);
+        EXPECT_EQ(r.window.mended, yes ? 1 : 0);
+        EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "warn rule missing"), 0);
+    }
+    {
+        Rig r;
+        r.window.notOnTop = "rule missing";
+        r.window.canMendOnTop = true;
+        r.window.mendFails = "rc.xml cannot be written";
+        r.core.formLoad();
+        EXPECT_EQ(r.log.back(), "warn rc.xml cannot be written");
     }
 }
 

@@ -2,9 +2,12 @@
 // under a see-through window, where a grab came from, and whether a click or key reached it.
 //
 //   zx_backdrop --geometry WxH+X+Y [--pattern gradient|solid:RRGGBB] [--title T] [--frameless] [--above]
+//               [--desktop]
 //
 // --geometry gives the inside of the window in screen pixels; --above asks to stay on top of normal
-// windows, so that a test can put a window over another always-on-top one.
+// windows, so that a test can put a window over another always-on-top one; --desktop makes it a
+// desktop's background (the window type), which a window manager keeps below all others and never
+// takes for a full-screen window to put on top when it is clicked.
 //
 // With the gradient, the colour of a pixel depends only on its screen position (see gradientColor),
 // so the picture stays correct wherever the window manager puts the window. Each mouse press prints
@@ -20,7 +23,11 @@
 #include <QRegularExpression>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -165,13 +172,33 @@ struct Options {
     QString title = QStringLiteral("zx_backdrop");
     bool frameless = false;
     bool above = false;
+    bool desktop = false;
 };
+
+// Qt names no desktop window type, so the property is set on the native window before it is mapped.
+void makeDesktopWindow(QWidget &window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr)
+        return;
+    xcb_connection_t *c = x11->connection();
+    auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *reply
+            = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return value;
+    };
+    const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()),
+        atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
+}
 
 int usage(const char *problem)
 {
     std::fprintf(stderr,
         "zx_backdrop: %s\nusage: zx_backdrop [--geometry WxH+X+Y] [--pattern gradient|solid:RRGGBB]"
-        " [--title TEXT] [--frameless] [--above]\n",
+        " [--title TEXT] [--frameless] [--above] [--desktop]\n",
         problem);
     return 2;
 }
@@ -209,6 +236,8 @@ int main(int argc, char *argv[])
             options.frameless = true;
         } else if (arg == "--above") {
             options.above = true;
+        } else if (arg == "--desktop") {
+            options.desktop = true;
         } else {
             return zx::usage("unknown or incomplete option");
         }
@@ -222,6 +251,8 @@ int main(int argc, char *argv[])
     window.setWindowTitle(options.title);
     window.setWindowFlag(Qt::FramelessWindowHint, options.frameless);
     window.setWindowFlag(Qt::WindowStaysOnTopHint, options.above);
+    if (options.desktop)
+        zx::makeDesktopWindow(window);
     // setGeometry before the first show places the inside (client area) exactly there; the window
     // manager builds its frame around it.
     window.setGeometry(options.geometry);

@@ -899,10 +899,12 @@ class Backdrop:
 
     geometry: Rect or (x, y, width, height) of the inside; default the whole screen, without frame.
     pattern: "gradient" or "solid:RRGGBB" (or an (r, g, b) tuple).
+    desktop: a desktop's background (_NET_WM_WINDOW_TYPE_DESKTOP), which window managers keep below the
+    others; a plain full-screen window, once clicked, some of them put over every window (mutter, muffin).
     """
 
     def __init__(self, session, geometry=None, pattern="gradient", title="zx_backdrop", frameless=None,
-                 above=False, executable=None):
+                 above=False, executable=None, desktop=False):
         self.session = session
         full_screen = geometry is None
         self.requested = Rect(0, 0, session.width, session.height) if full_screen else Rect(*geometry)
@@ -918,6 +920,7 @@ class Backdrop:
         self.title = title
         self.frameless = full_screen if frameless is None else frameless
         self.above = above
+        self.desktop = desktop
         self.executable = executable or os.environ.get("ZX_BACKDROP")
         if not self.executable:
             raise unittest.SkipTest("ZX_BACKDROP is not set (path of the zx_backdrop test program)")
@@ -933,6 +936,8 @@ class Backdrop:
             cmd.append("--frameless")
         if self.above:
             cmd.append("--above")
+        if self.desktop:
+            cmd.append("--desktop")
         self.process = self.session.spawn(cmd, name="backdrop")
         try:
             self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)

@@ -24,7 +24,9 @@ class WindowManager:
     on or off while it runs, or None; server: "xvfb" or "xvnc".
     """
 
-    def __init__(self, name, argv, packages, bus=False, env=None, composites=False, switch=None, server="xvfb"):
+    def __init__(self, name, argv, packages, bus=False, env=None, composites=False, switch=None, server="xvfb",
+                 unsupported=None):
+        self.unsupported = unsupported or (lambda: None)
         self.name = name
         self.argv = argv
         self.packages = packages
@@ -67,12 +69,27 @@ MUTTER = WindowManager("mutter --x11", ["mutter", "--x11", "--replace", "--sm-di
                        composites=True)
 MUFFIN = WindowManager("muffin", ["muffin", "--sm-disable"], ["muffin", "cinnamon-settings-daemon"], bus=True,
                        composites=True)
+def _installed_major(package):
+    result = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True, text=True)
+    version = result.stdout.split(":")[-1]
+    return int(version.split(".")[0]) if result.returncode == 0 and version[:1].isdigit() else 0
+
+
+def _kwin6_on_x11():
+    # Measured on Debian 13 (KWin 6.3, no GPU): composited, the inside shows the window below at about
+    # 62 % of its brightness; without compositing the window never shows its see-through inside. Not
+    # yet understood, so not claimed.
+    if _installed_major("kwin-x11") >= 6:
+        return "KWin 6 on X11 is not yet supported: the see-through inside is wrong there"
+    return None
+
+
 KWIN = WindowManager("kwin_x11", ["kwin_x11", "--replace"], ["kwin-x11"], bus=True, composites=True,
-                     switch=_kwin_switch)
+                     switch=_kwin_switch, unsupported=_kwin6_on_x11)
 # KWin takes the decoration off a window once it has a bounding shape, which see-through needs without a
 # compositor: the program draws its own frame.
 KWIN_NO_COMPOSITING = WindowManager("kwin_x11 without compositing", ["kwin_x11", "--replace"], ["kwin-x11"],
-                                    bus=True, env={"KWIN_COMPOSE": "N"})
+                                    bus=True, env={"KWIN_COMPOSE": "N"}, unsupported=_kwin6_on_x11)
 ICEWM = WindowManager("icewm", ["icewm"], ["icewm"])
 
 
@@ -88,7 +105,8 @@ class WindowManagerSession(XSession):
         if self.wm.server == "xvfb":
             super()._start_xvfb()
             return
-        # Xvnc picks a free display itself and names it on the descriptor; no port, no authentication.
+        # Xvnc picks a free display itself and names it on the descriptor; no port, no authentication, a
+        # socket of its own for viewers (TigerVNC 1.15 refuses to run without any way in).
         auth_path = os.path.join(self.workdir, "Xauthority")
         open(auth_path, "wb").close()
         self.env["XAUTHORITY"] = auth_path
@@ -97,7 +115,8 @@ class WindowManagerSession(XSession):
             self._xvfb = self._new_process(
                 ["Xvnc", "-displayfd", str(write_end), "-geometry", f"{self.width}x{self.height}",
                  "-depth", str(self.depth), "-dpi", str(self.dpi), "-SecurityTypes", "None", "-rfbport", "-1",
-                 "-nolisten", "tcp", "-noreset"], "xvnc", pass_fds=(write_end,))
+                 "-rfbunixpath", os.path.join(self.workdir, "vnc.socket"), "-nolisten", "tcp", "-noreset"],
+                "xvnc", pass_fds=(write_end,))
         finally:
             os.close(write_end)
         try:
@@ -175,6 +194,8 @@ class WindowManagerTestCase(E2ETestCase):
         missing = cls.window_manager.missing()
         if missing:
             raise unittest.SkipTest(f"{cls.window_manager.name}: not installed here: {', '.join(missing)}")
+        if why := cls.window_manager.unsupported():
+            raise unittest.SkipTest(why)
         if not shutil.which("dbus-run-session") and cls.window_manager.bus:
             raise unittest.SkipTest("dbus-run-session is missing")
         super().setUpClass()

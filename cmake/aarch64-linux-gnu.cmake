@@ -26,3 +26,7 @@ find_program(ZX_QEMU_AARCH64 qemu-aarch64-static)
 if(ZX_QEMU_AARCH64)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${ZX_QEMU_AARCH64})
 endif()
+
+# GNUInstallDirs picks Debian's multiarch library folder only for native builds; a cross build would
+# install the writer to lib/ instead of lib/aarch64-linux-gnu/, unlike the native arm64 package.
+set(CMAKE_INSTALL_LIBDIR lib/${ZX_CROSS_TRIPLE} CACHE PATH "Object code libraries (lib)")

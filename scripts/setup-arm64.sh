@@ -23,8 +23,10 @@ apt_install() {
         -o DPkg::Lock::Timeout=900 "$@"
 }
 
-# What the host runs: the emulator and its kernel registration, debootstrap, the cross compiler.
-host=(qemu-user-static binfmt-support debootstrap crossbuild-essential-arm64 dpkg-dev file lintian)
+# What the host runs: the emulator and its kernel registration, debootstrap, the cross compiler, the
+# build tools and Qt's own code generators, and what checks the package.
+host=(qemu-user-static binfmt-support debootstrap crossbuild-essential-arm64 cmake ninja-build pkg-config
+      python3 qt6-base-dev dpkg-dev file lintian desktop-file-utils appstream)
 # What the arm64 build links against: the -dev packages scripts/setup-debian.sh installs, for arm64.
 target=(libgtest-dev qt6-base-dev qt6-multimedia-dev libturbojpeg0-dev libjpeg62-turbo-dev libxcb1-dev
         libxcb-shape0-dev libxcb-shm0-dev libxcb-damage0-dev)

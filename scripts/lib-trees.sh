@@ -97,6 +97,6 @@ zx_tree_install() {
         done
         [ ${#missing[@]} -eq 0 ] && exit 0
         echo "Installing in the tree: ${missing[*]}"
-        apt-get update -q && apt-get install -y -q --no-install-recommends "${missing[@]}" && apt-get clean
+        apt-get update -q -o Acquire::Languages=none && apt-get install -y -q --no-install-recommends "${missing[@]}" && apt-get clean
     ' zx-install "$@"
 }

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     for (const fs::path &path : inputs) {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "cannot read %s\n", path.c_str());
+            std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
             return 1;
         }
         const std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(in), {} };

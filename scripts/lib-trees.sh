@@ -42,13 +42,27 @@ zx_tree() {
     fi
     # Written every time, as this machine's mirror may have changed. Security updates are left out:
     # the trees are for building and trying the package, and stay as debootstrap made them.
-    printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s\n' \
-        "$mirror" "$release" "$release" /usr/share/keyrings/debian-archive-keyring.gpg \
-        >"$root/etc/apt/sources.list.d/debian.sources"
-    rm -f "$root/etc/apt/sources.list"
+    local sources
+    sources=$(printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s' \
+        "$mirror" "$release" "$release" /usr/share/keyrings/debian-archive-keyring.gpg)
+    if [ "$(cat "$root/etc/apt/sources.list.d/debian.sources" 2>/dev/null)" != "$sources" ]; then
+        printf '%s\n' "$sources" >"$root/etc/apt/sources.list.d/debian.sources"
+        rm -f "$root/etc/apt/sources.list" "$root/var/lib/apt/.zx-updated"
+    fi
     cp -L /etc/resolv.conf "$root/etc/resolv.conf"
     printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
     chmod 755 "$root/usr/sbin/policy-rc.d"
+}
+
+# zx_tree_update ROOT: apt-get update in the tree, unless done within the last day with its sources as
+# they are (reading the package lists under qemu takes most of a minute).
+zx_tree_update() {
+    local root=$1
+    if [ -n "$(find "$root/var/lib/apt/.zx-updated" -mmin -1440 2>/dev/null)" ]; then
+        return 0
+    fi
+    zx_chroot "$root" apt-get update -q -o Acquire::Languages=none
+    touch "$root/var/lib/apt/.zx-updated"
 }
 
 # The mounts a tree needs, for the script run by zx_in_namespace; /tmp/.X11-unix lets X clients in the

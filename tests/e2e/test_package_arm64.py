@@ -92,9 +92,9 @@ class TreePackageTest(zxe2e.E2ETestCase):
         program = self.start_installed()
         program.wait_window()
         crosshair.wait_see_through(self.session, program.wid, backdrop)
-        inside = self.session.geometry(program.wid)
+        # The lines are drawn a moment after the splash goes (under qemu a long one).
+        inside, columns, rows = crosshair.wait_bands(self.session, program.wid)
         outer = self.session.outer_geometry(program.wid)
-        columns, rows = crosshair.bands(self.session.screenshot(), inside)
         self.assertEqual((columns, rows), (crosshair.DESIGN_BAND_COLUMNS, crosshair.DESIGN_BAND_ROWS))
 
         self.session.key("space", program.wid)

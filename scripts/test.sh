@@ -7,13 +7,16 @@
 #   sanitizers  the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz        the fuzz targets for a bounded time (ZX_FUZZ_SECONDS each, default 30)
 #   windows     the Windows program cross-built, its tests run under Wine (ZX_WINDOWS_TEST=off skips it)
+#   arm64       the Raspberry Pi build: cross-built, unit and end-to-end tests under qemu, the arm64 packages
+#               installed in arm64 Debian 12 and 13 trees (scripts/test-arm64.sh, as root; ZX_ARM64=off
+#               skips it)
 #   trixie      the build and package stages again on Debian 13 in a chroot (scripts/test-trixie.sh, as
 #               root; ZX_TRIXIE=off skips it)
 # With no arguments it runs them all; name stages to run only those: bash scripts/test.sh build package
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all=(build package sanitizers fuzz windows trixie)
+all=(build package sanitizers fuzz windows arm64 trixie)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
 for stage in "${stages[@]}"; do
@@ -128,6 +131,17 @@ stage_windows() {
         echo "== Windows: skipped, ZX_WINDOWS_TEST=off"
     else
         step "Windows: cross-build, then the unit and end-to-end tests under Wine" windows
+    fi
+}
+
+stage_arm64() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "== arm64: skipped, qemu's registration and the arm64 trees need root"
+    elif [ "${ZX_ARM64:-on}" = off ]; then
+        echo "== arm64: skipped, ZX_ARM64=off"
+    else
+        step "arm64 (Raspberry Pi): cross-build, tests under qemu, packages in arm64 trees (scripts/test-arm64.sh)" \
+            bash scripts/test-arm64.sh
     fi
 }
 

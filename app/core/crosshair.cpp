@@ -21,8 +21,7 @@ constexpr const char *NothingToClear = "There are no files in the folder to Dele
 
 std::string keepOnTopQuestion(const std::string &name)
 {
-    return "Shall " + name + " add the rule now? The file is kept as it was beside it, and the crosshair stays on "
-                             "top at once.";
+    return "Shall " + name + " add the rule now? The file is kept as it was beside it.";
 }
 
 using SteadyClock = std::chrono::steady_clock;
@@ -119,8 +118,8 @@ void Crosshair::formLoad()
             m_dialogs.warn(why);
         } else if (m_dialogs.confirm(why + "\n\n" + keepOnTopQuestion(m_place.name))) {
             // Never without the user's word: it changes a file of the desktop's.
-            if (const std::string failed = m_window.keepOnTopItself(); !failed.empty())
-                m_dialogs.warn(failed);
+            if (const std::string said = m_window.keepOnTopItself(); !said.empty())
+                m_dialogs.warn(said);
         }
     }
     closeIfAsked();

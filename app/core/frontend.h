@@ -88,7 +88,8 @@ public:
     [[nodiscard]] virtual std::string whyNotOnTop() const = 0;
     // Whether the program may itself put right what whyNotOnTop() names (a
     // rule in the desktop's configuration), once the user agrees; and doing
-    // it: what went wrong, as the user reads it, or empty.
+    // it: what the user should read then (what is left to do, or what went
+    // wrong), or empty.
     [[nodiscard]] virtual bool canKeepOnTopItself() const { return false; }
     virtual std::string keepOnTopItself() { return {}; }
     virtual void showChecks(const MenuChecks &checks) = 0;

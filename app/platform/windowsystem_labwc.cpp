@@ -91,22 +91,20 @@ public:
 
     bool canKeepOnTopItself() const override { return !userRcFile().isEmpty(); }
 
-    std::string keepOnTopItself(QWidget &window) override
+    std::string keepOnTopItself(QWidget &) override
     {
         if (std::string why = addLabwcRule(userRcFile(), QCoreApplication::applicationName()); !why.empty())
             return why;
+        const std::string name = QCoreApplication::applicationName().toStdString();
         QProcess reconfigure;
         reconfigure.start(QStringLiteral("labwc"), { QStringLiteral("--reconfigure") });
         if (!reconfigure.waitForFinished(ReconfigureMilliseconds) || reconfigure.exitCode() != 0)
             return "The rule is in " + userRcFile().toStdString()
-                + ", but \"labwc --reconfigure\" did not run; it takes effect when labwc reads its configuration again.";
-        // labwc applies a window rule when it maps a window: the window is
-        // mapped again, where it was.
-        const QRect outer = place(window).outer;
-        window.hide();
-        window.show();
-        requestPlace(window, outer);
-        return {};
+                + ", but \"labwc --reconfigure\" did not run. Log out and in again, then start " + name + " again.";
+        // labwc applies a window rule when it maps a window; mapping this one
+        // anew left it blank under labwc 0.8, so the user starts it again.
+        return "The rule is in " + userRcFile().toStdString() + ". Start " + name
+            + " again to keep it on top of the other windows.";
     }
 
 private:

@@ -6,6 +6,7 @@ the gradient backdrop. Click-through is checked where the desktop gives it (X11,
 does not, README.md's table says why.
 """
 
+import os
 import shutil
 import unittest
 
@@ -225,21 +226,55 @@ class LabwcWindowTest(WaylandWindowCase):
         self.check_window()
 
 
-class LabwcWithoutRuleTest(wayland.WaylandTestCase):
-    """labwc without the window rule keeps nothing on top for the program: it says so once, after the splash."""
+class LabwcWithoutRuleTest(WaylandWindowCase):
+    """labwc without the window rule keeps nothing on top for the program: it says so once, after the splash,
+    and asks whether it shall add the rule itself."""
 
     session_class = wayland.LabwcSession
     session_options = {"keep_on_top": False}
 
-    def test_says_what_keeps_it_from_staying_on_top(self):
-        self.start_color_window()
+    def rc_file(self):
+        return self.session.path("home", ".config", "labwc", "rc.xml")
+
+    def answer_question(self, key):
+        """Answers the question at start with key; after Yes, closes the message that follows it."""
+        with open(self.rc_file()) as f:
+            before = f.read()
         program = self.start_program(self.make_program_copy())
-        wid = program.wait_window()
-        box = self.wait_until(lambda: crosshair.dialogs(self.session, program), message="no message at start")
+        wid = self.program_wid = program.wait_window()
+        box = self.wait_until(lambda: crosshair.dialogs(self.session, program), message="no question at start")
         self.assertEqual(len(box), 1)
-        self.session.key("Return", box[0])
-        self.wait_until(lambda: not crosshair.dialogs(self.session, program), message="the message stayed")
+        self.session.key(key, box[0])
+        if key == "Return":
+            said = self.wait_until(lambda: [w for w in crosshair.dialogs(self.session, program) if w != box[0]],
+                                   message="nothing said after the rule was added")
+            self.session.key("Return", said[0])
+        self.wait_until(lambda: not crosshair.dialogs(self.session, program), message="the question stayed")
+        return program, wid, before
+
+    def test_no_leaves_labwcs_configuration_alone(self):
+        program, wid, before = self.answer_question("Escape")
         crosshair.wait_bands(self.session, wid)
+        with open(self.rc_file()) as f:
+            self.assertEqual(f.read(), before)
+        self.assertFalse(os.path.exists(self.rc_file() + ".bak"))
+        self.assertEqual(program.close(), 0)
+
+    def test_yes_adds_the_rule_and_says_to_start_again(self):
+        program, wid, before = self.answer_question("Return")
+        with open(self.rc_file()) as f:
+            self.assertIn('<windowRule identifier="Zentrolux">', f.read())
+        with open(self.rc_file() + ".bak") as f:
+            self.assertEqual(f.read(), before, "the file as it was is not kept beside it")
+        self.assertEqual(program.close(), 0)
+
+        # Started again, it is on top and asks nothing.
+        program = self.start_program(self.make_program_copy())
+        wid = self.program_wid = program.wait_window()
+        inside, columns, rows = self.wait_see_through(wid, "at the second start")
+        self.assertFalse(crosshair.dialogs(self.session, program), "a question at the second start")
+        self.raise_other(inside)
+        self.assert_bands_on_top(wid, "after the window below was raised")
         self.assertEqual(program.close(), 0)
 
 

@@ -566,6 +566,33 @@ class SwaySession(WaylandSession):
         self.swaymsg(f"[id={wid}] kill")
 
 
+def _process_named(name, root_pid):
+    """The pid of the process called name that is root_pid or started under it (root_pid when none is)."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            with open(f"/proc/{entry}/comm") as f:
+                comm = f.read().strip()
+        except (OSError, IndexError, ValueError):
+            continue
+        children.setdefault(int(fields[1]), []).append((int(entry), comm))
+    todo = [root_pid]
+    while todo:
+        pid = todo.pop()
+        try:
+            with open(f"/proc/{pid}/comm") as f:
+                if f.read().strip() == name:
+                    return pid
+        except OSError:
+            pass
+        todo += [child for child, _ in children.get(pid, [])]
+    return root_pid
+
+
 class LabwcSession(WaylandSession):
     """labwc (wlroots; Raspberry Pi OS's desktop) headless with the pixman renderer, xdg-desktop-portal-wlr.
 
@@ -598,10 +625,12 @@ class LabwcSession(WaylandSession):
                       "<focus><followMouse>no</followMouse></focus>"
                       f"{rules}</labwc_config>\n")
         self.give(self.path("home"))
-        self.service(["labwc", "-C", config], "labwc", env=dict(WLROOTS_HEADLESS, WAYLAND_DISPLAY=""),
-                     ready=lambda p: wait_until(lambda: self._socket("wayland-"), START_TIMEOUT,
-                                                message="no labwc socket"))
+        started = self.service(["labwc", "-C", config], "labwc", env=dict(WLROOTS_HEADLESS, WAYLAND_DISPLAY=""),
+                               ready=lambda p: wait_until(lambda: self._socket("wayland-"), START_TIMEOUT,
+                                                          message="no labwc socket"))
         self.env["WAYLAND_DISPLAY"] = self._socket("wayland-")
+        # What labwc gives the programs it starts, so that "labwc --reconfigure" finds it.
+        self.env["LABWC_PID"] = str(_process_named("labwc", started.pid))
         self.run(["wlr-randr", "--output", "HEADLESS-1", "--custom-mode", f"{self.width}x{self.height}",
                   "--pos", "0,0"])
         x11 = self.path("tmp", ".X11-unix")

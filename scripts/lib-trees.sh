@@ -1,4 +1,4 @@
-# Debian trees for the arm64 scripts (sourced, not run): made once with debootstrap under /var/tmp and
+# Debian trees for the scripts that work in them (sourced, not run): made once with debootstrap under /var/tmp and
 # reused, entered with chroot in a private mount namespace so that nothing stays mounted outside it.
 # An arm64 tree runs under qemu through binfmt_misc (scripts/setup-arm64.sh registers it).
 
@@ -113,4 +113,19 @@ zx_tree_install() {
         echo "Installing in the tree: ${missing[*]}"
         apt-get update -q -o Acquire::Languages=none && apt-get install -y -q --no-install-recommends "${missing[@]}" && apt-get clean
     ' zx-install "$@"
+}
+
+# zx_copy_sources TREE SOURCE: the sources as they are in SOURCE, in a folder of the tree of that
+# source folder's own, whose build folders stay for the next run (the files keep their times, so only
+# what changed is built again). Prints the folder as the tree names it.
+zx_copy_sources() {
+    local root=$1 source=$2
+    local inner
+    inner=/src/$(basename "$source")-$(printf '%s' "$source" | sha256sum | cut -c1-8)
+    mkdir -p "$root$inner"
+    find "$root$inner" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
+    tar -C "$source" --exclude=./.git --exclude='./build*' --exclude=./out --exclude=__pycache__ -cf - . |
+        tar -C "$root$inner" -xf -
+    printf '%s\n' "$source" >"$root$inner/.zx-source"
+    printf '%s\n' "$inner"
 }

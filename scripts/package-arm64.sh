@@ -72,14 +72,7 @@ zx_tree_install "$root" cmake ninja-build pkg-config python3 file dpkg-dev cross
     libxcb-damage0-dev:arm64
 timed "Debian 13 cross tree: packages"
 
-# The sources as they are here, in a folder of this source folder's own, whose build folder stays for the
-# next run (the files keep their times, so only what changed is built again).
-inner=/src/$(basename "$source_dir")-$(printf '%s' "$source_dir" | sha256sum | cut -c1-8)
-dest=$root$inner
-mkdir -p "$dest"
-find "$dest" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
-tar -C "$source_dir" --exclude=./.git --exclude='./build*' --exclude=./out --exclude=__pycache__ -cf - . |
-    tar -C "$dest" -xf -
+inner=$(zx_copy_sources "$root" "$source_dir")
 built=$root$(zx_chroot "$root" /bin/bash -c 'cd "$0" && ZX_JOBS="$1" bash scripts/package-arm64.sh --build-here' \
     "$inner" "${ZX_JOBS:-$(nproc)}")
 mkdir -p build-package-arm64-trixie

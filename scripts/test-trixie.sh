@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
+source scripts/lib-trees.sh
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "test-trixie.sh needs root (debootstrap, mounts, namespaces)" >&2
@@ -158,13 +159,7 @@ mkdir -p "$root/src"
 for folder in "$root"/src/*/; do
     [ -f "$folder/.zx-source" ] && [ ! -d "$(cat "$folder/.zx-source")" ] && rm -rf "$folder"
 done
-inner=/src/$(basename "$source_dir")-$(printf '%s' "$source_dir" | sha256sum | cut -c1-8)
-dest=$root$inner
-mkdir -p "$dest"
-find "$dest" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
-tar -C "$source_dir" --exclude=./.git --exclude='./build*' --exclude=./out --exclude=__pycache__ -cf - . |
-    tar -C "$dest" -xf -
-printf '%s\n' "$source_dir" >"$dest/.zx-source"
+inner=$(zx_copy_sources "$root" "$source_dir")
 timed "copy of the sources"
 
 # Kept up to date as a Debian 13 machine would be; the downloaded packages are not kept.

@@ -113,16 +113,23 @@ void Crosshair::formLoad()
     // A crosshair that any click can bury under the camera program is no
     // crosshair: where the desktop will not keep it on top, say so at once.
     if (!m_closePending) {
-        if (const std::string why = m_window.whyNotOnTop(); why.empty()) {
-        } else if (!m_window.canKeepOnTopItself()) {
-            m_dialogs.warn(why);
-        } else if (m_dialogs.confirm(why + "\n\n" + keepOnTopQuestion(m_place.name))) {
-            // Never without the user's word: it changes a file of the desktop's.
-            if (const std::string said = m_window.keepOnTopItself(); !said.empty())
-                m_dialogs.warn(said);
-        }
+        if (const std::string why = m_window.whyNotOnTop(); !why.empty())
+            offerToKeepOnTop(why);
     }
     closeIfAsked();
+}
+
+void Crosshair::offerToKeepOnTop(const std::string &why)
+{
+    if (!m_window.canKeepOnTopItself()) {
+        m_dialogs.warn(why);
+        return;
+    }
+    // Never without the user's word: it changes a file of the desktop's.
+    if (!m_dialogs.confirm(why + "\n\n" + keepOnTopQuestion(m_place.name)))
+        return;
+    if (const std::string said = m_window.keepOnTopItself(); !said.empty())
+        m_dialogs.warn(said);
 }
 
 void Crosshair::keepReachable(const TwipsRect &designBounds)

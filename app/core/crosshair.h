@@ -101,10 +101,10 @@ private:
     void placeOuter(const PixelRect &outer);
     void rememberBounds(const TwipsRect &bounds);
     void keepReachable(const TwipsRect &designBounds);
+    // What keeps the window from staying on top, told, or put right with the user's consent.
+    void offerToKeepOnTop(const std::string &why);
     void closeIfAsked();
     void unload();
-    // The help or About window is open: the crosshair takes no keys, clicks or menu.
-    [[nodiscard]] bool waitsForInformation() const { return m_informationOpen; }
     void showProblem(const std::string &text);
     void showChecks();
 
@@ -132,7 +132,7 @@ private:
     bool m_snapshotRunning = false;
     bool m_closePending = false;
     bool m_closed = false;
-    bool m_informationOpen = false;
+    bool m_informationOpen = false; // the help or About window: no keys, clicks or menu meanwhile
 
     // The child controls' places: lines in twips of the inside, in the order
     // vLine1, vLine2, hLine1, hLine2; the button and the picture box in pixels.

@@ -66,13 +66,19 @@ class WindowManagerChecks:
 
     def check_frame(self, wid):
         """The frame with a title bar, the window manager's or the program's own, as FrameExtents."""
-        frame = self.session.frame_extents(wid)
-        if frame is not None and frame.top > 5:
-            return frame
-        own = self.own_frame(wid)
-        self.assertTrue(own is not None and own.top > 5,
-                        f"no frame: {self.window_manager.name} sets extents {frame}, and the program's own is {own}")
-        return own
+        # The program draws its own only once the window manager has shown it with none: waited for.
+        seen = {}
+
+        def framed():
+            frame = self.session.frame_extents(wid)
+            if frame is not None and frame.top > 5:
+                return frame
+            own = seen["own"] = self.own_frame(wid)
+            seen["frame"] = frame
+            return own if own is not None and own.top > 5 else None
+
+        return self.wait_until(framed, message=lambda: f"no frame: {self.window_manager.name} sets extents "
+                                                       f"{seen.get('frame')}, and the program's own is {seen.get('own')}")
 
     def drag(self, x, y, dx, dy):
         """Presses the left button at (x, y), moves by (dx, dy) in steps, as a hand does, and lets go. The

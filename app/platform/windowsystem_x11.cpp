@@ -350,6 +350,11 @@ private:
         } else if (id != XCB_WINDOW_NONE && type == XCB_REPARENT_NOTIFY) {
             if (reinterpret_cast<const xcb_reparent_notify_event_t *>(event)->window == id)
                 applyShape(*m_shaped);
+        } else if (id != XCB_WINDOW_NONE && type == XCB_MAP_NOTIFY) {
+            if (reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == id) {
+                updateOwnFrame(*m_shaped, id);
+                applyShape(*m_shaped);
+            }
         } else if (id != XCB_WINDOW_NONE && type == XCB_PROPERTY_NOTIFY) {
             const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
             if (notify->window == id && notify->atom == m_frameExtents) {
@@ -365,14 +370,25 @@ private:
     // shaped window's decoration off) leaves it without title bar, borders
     // and close box: the program draws its own, inside the native window,
     // which grows by it so that the inside keeps its size. It goes again when
-    // the window manager frames the window (compositing back on).
+    // the window manager frames the window (compositing back on). KWin takes
+    // on a window that is shaped already without a decoration and then sets
+    // no extents at all: a window manager that knows extents, has framed and
+    // shown the window and set none, draws none.
     void updateOwnFrame(QWidget &window, xcb_window_t id)
     {
-        auto extents = own(xcb_get_property_reply(m_connection,
-            xcb_get_property(m_connection, 0, id, m_frameExtents, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+        const auto extentsCookie = xcb_get_property(m_connection, 0, id, m_frameExtents, XCB_ATOM_CARDINAL, 0, 4);
+        const auto attributesCookie = xcb_get_window_attributes(m_connection, id);
+        const auto treeCookie = xcb_query_tree(m_connection, id);
+        auto extents = own(xcb_get_property_reply(m_connection, extentsCookie, nullptr));
+        auto attributes = own(xcb_get_window_attributes_reply(m_connection, attributesCookie, nullptr));
+        auto tree = own(xcb_query_tree_reply(m_connection, treeCookie, nullptr));
         const bool decorated = !window.windowFlags().testFlag(Qt::FramelessWindowHint)
             && (window.windowFlags() & Qt::WindowType_Mask) == Qt::Window;
-        const bool none = extents && extents->format == 32 && frameExtents(extents.get()).isNull();
+        const bool framedWithoutExtents = extents && extents->type == XCB_ATOM_NONE && attributes
+            && attributes->map_state == XCB_MAP_STATE_VIEWABLE && tree && tree->parent != tree->root
+            && supported("_NET_FRAME_EXTENTS");
+        const bool none = (extents && extents->format == 32 && frameExtents(extents.get()).isNull())
+            || framedWithoutExtents;
         QMargins wanted;
         if (decorated && none) {
             const int border = std::max(2, window.logicalDpiX() / 24);

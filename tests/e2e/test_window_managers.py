@@ -213,6 +213,30 @@ class UnderKwin(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
 class UnderKwinWithoutCompositing(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
     window_manager = windowmanagers.KWIN_NO_COMPOSITING
 
+    def test_window_manager_after_the_program(self):
+        """A session that starts the program before its window manager (an autostart that comes early):
+        KWin takes the shaped window on without a decoration and sets no extents at all. The program
+        draws its own frame all the same, and keeps its inside."""
+        session = self.session
+        backdrop = self.start_backdrop()
+        session.stop_window_manager()
+        try:
+            program = self.start_program(self.make_program_copy())
+            wid = program.wait_window(managed=False)
+            crosshair.wait_see_through(session, wid, backdrop)
+            size = session.geometry(wid)[2:]
+        finally:
+            session.restart_window_manager()
+        self.wait_until(lambda: session.manages(wid), message="KWin did not take the window on")
+        frame = self.check_frame(wid)
+        self.assertIsNone(session.frame_extents(wid), "KWin set extents: this is not the case under test")
+        self.assertEqual(session.geometry(wid)[2:], (size[0] + frame.left + frame.right,
+                                                     size[1] + frame.top + frame.bottom),
+                         "the window did not grow by its own frame")
+        self.wait_until(lambda: not self.inside_wrong(self.inside(wid), backdrop),
+                        message=lambda: f"inside: {self.inside_wrong(self.inside(wid), backdrop)[:5]}")
+        self.check_own_frame(program, backdrop, frame)
+
 
 class UnderIcewm(WindowManagerChecks, windowmanagers.WindowManagerTestCase):
     window_manager = windowmanagers.ICEWM

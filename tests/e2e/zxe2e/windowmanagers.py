@@ -166,6 +166,20 @@ class WindowManagerSession(XSession):
         return wait_until(single, timeout,
                           message=lambda: f"no single managed window named {name!r} (pid {pid}); {self.describe()}")
 
+    def stop_window_manager(self):
+        """Ends the window manager; the windows it framed go back to the root."""
+        self._wm.terminate()
+        self._wm = None
+        wait_until(lambda: not self._wm_check_window(), EVENT_TIMEOUT, message=f"{self.wm.name} did not end")
+
+    def restart_window_manager(self):
+        """Starts the window manager again, as a session whose window manager comes late."""
+        self._start_window_manager()
+
+    def manages(self, wid):
+        """Whether the window manager lists wid among the windows it manages."""
+        return wid in (self._root_window_property("_NET_CLIENT_LIST") or [])
+
     def composited(self):
         """Whether a compositor owns the screen's compositing-manager selection now."""
         return self.selection_owner("_NET_WM_CM_S0") != 0

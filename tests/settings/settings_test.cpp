@@ -13,13 +13,13 @@ namespace {
 using namespace test;
 
 // Start-up's window bounds, and leftovers in the fields the defaults replace.
-const Settings callerState { 11, 22, 33, 44, 7, 7, 7, false, true, false };
+const Settings callerState { 11, 22, 33, 44, 7, 7, 7, false, true, false, true, LineColour::Green, true };
 const Settings defaultsWithCallerBounds { 11, 22, 33, 44 };
 
 auto fields(const Settings &s)
 {
     return std::tuple(s.formTop, s.formLeft, s.formWidth, s.formHeight, s.quality, s.pixels, s.interval,
-        s.crossHair, s.captureClient, s.soundOn);
+        s.crossHair, s.captureClient, s.soundOn, s.night, s.lineColour, s.starOffset);
 }
 
 TEST(Settings, ReadAppliesTheZentroluxKeys)
@@ -50,6 +50,18 @@ TEST(Settings, ReadAppliesTheZentroluxKeys)
             [](Settings &) {} },
         { h + "T op = 1\r\nTopX = 2\r\n[OTHER]\r\n" + h + "Left = 6\r\n",
             [](Settings &s) { s.formLeft = 6; } },
+        // The telescope's keys, in their own section only; a colour by name, any case.
+        { "[TELESCOPE]\r\nNight = 1\r\nLineColour =  Cyan \r\nStarOffset = 0.4\r\n",
+            [](Settings &s) {
+                s.night = true;
+                s.lineColour = LineColour::Cyan;
+                s.starOffset = true;
+            } },
+        { "[telescope]\r\nlinecolour=yellow\r\nLineColour = white\r\n",
+            [](Settings &s) { s.lineColour = LineColour::White; } },
+        { "[TELESCOPE]\r\nLineColour = green\r\nLineColour = purple\r\n", [](Settings &) {} },
+        { "[TELESCOPE]\r\nLineColour = 2\r\nNight = yes\r\n", [](Settings &) {} },
+        { h + "Night = 1\r\nLineColour = green\r\n[TELESCOPE]\r\nTop = 5\r\n", [](Settings &) {} },
     };
     TempDir dir;
     for (const auto &[text, change] : cases) {
@@ -90,6 +102,30 @@ TEST(Settings, WriteProducesTheElevenLines)
     Settings back = callerState;
     readSettings(path, back);
     EXPECT_EQ(fields(back), fields(other));
+
+    // Any of the telescope's keys away from its default writes the whole section after the eleven lines.
+    const std::string eleven = readBytes(path);
+    for (const auto &change : { +[](Settings &s) { s.night = true; },
+             +[](Settings &s) { s.lineColour = LineColour::Yellow; }, +[](Settings &s) { s.starOffset = true; } }) {
+        Settings telescope = other;
+        change(telescope);
+        ASSERT_TRUE(writeSettings(path, telescope));
+        const std::string text = readBytes(path);
+        EXPECT_EQ(text.substr(0, eleven.size()), eleven);
+        EXPECT_EQ(text.substr(eleven.size()).substr(0, 13), "[TELESCOPE]\r\n");
+        Settings again = callerState;
+        readSettings(path, again);
+        EXPECT_EQ(fields(again), fields(telescope)) << text;
+    }
+    Settings allSet = other;
+    allSet.night = allSet.starOffset = true;
+    allSet.lineColour = LineColour::Cyan;
+    ASSERT_TRUE(writeSettings(path, allSet));
+    EXPECT_EQ(readBytes(path).substr(eleven.size()),
+        "[TELESCOPE]\r\n"
+        "   Night        = 1\r\n"
+        "   LineColour   = cyan\r\n"
+        "   StarOffset   = 1\r\n");
 
     writeBytes(dir / "plain", "plain");
     EXPECT_FALSE(writeSettings(dir / "plain" / "Zentrolux.ini", other)) << "no file can be made under a file";

@@ -2,12 +2,16 @@
 
 namespace zx {
 
+std::tm localTime(std::time_t moment)
+{
+    std::tm local {};
+    localtime_r(&moment, &local);
+    return local;
+}
+
 std::tm localNow()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_r(&now, &local);
-    return local;
+    return localTime(std::time(nullptr));
 }
 
 } // namespace zx

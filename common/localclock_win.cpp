@@ -2,12 +2,16 @@
 
 namespace zx {
 
+std::tm localTime(std::time_t moment)
+{
+    std::tm local {};
+    localtime_s(&local, &moment);
+    return local;
+}
+
 std::tm localNow()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_s(&local, &now);
-    return local;
+    return localTime(std::time(nullptr));
 }
 
 } // namespace zx

@@ -3,8 +3,11 @@
 #include "placement.h"
 #include "snapshotnames.h"
 
+#include "pathtext.h"
+
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <system_error>
 
 namespace zx {
@@ -18,6 +21,10 @@ constexpr const char *IntervalPrompt = "Enter Interval in milliseconds:\n\n"
                                        "(Once started, press Esc to stop capturing)";
 constexpr const char *IntervalRange = "Interval must be between 1 and 65000";
 constexpr const char *NothingToClear = "There are no files in the folder to Delete!";
+constexpr const char *StarUnreadable
+    = "The star offset needs to read the screen several times a second, and this desktop does not let "
+      "Zentrolux do that: it gives pictures of the screen only through its screenshot service, one at a "
+      "time. The star offset is off. It works on X11 desktops and on Windows.";
 
 std::string keepOnTopQuestion(const std::string &name)
 {
@@ -48,6 +55,7 @@ Crosshair::Crosshair(ProgramPlace place, Parts parts, std::unique_ptr<FolderWatc
     , m_writer(parts.writer)
     , m_sound(parts.sound)
     , m_clock(parts.clock)
+    , m_starTimer(parts.starTimer)
     , m_numbering(std::move(watch))
 {
 }
@@ -110,6 +118,8 @@ void Crosshair::formLoad()
     formResize();
     setQuality(m_settings.quality);
     m_loading = false;
+    if (m_settings.starOffset)
+        m_starTimer.start(StarReadMilliseconds);
     // A crosshair that any click can bury under the camera program is no
     // crosshair: where the desktop will not keep it on top, say so at once.
     if (!m_closePending) {
@@ -188,6 +198,7 @@ void Crosshair::unload()
     if (m_window.isNormal())
         rememberBounds(outerBounds());
     m_timer.stop();
+    m_starTimer.stop();
     if (m_place.installed) {
         std::error_code ec;
         std::filesystem::create_directories(m_place.settingsFile.parent_path(), ec);
@@ -290,7 +301,19 @@ void Crosshair::formActivate()
     look.splash = m_splashing;
     look.pictureBox = m_pictureBox;
     look.splashPicture = fitCentred(m_window.splashPictureSize(), now.inside.width(), now.inside.height());
-    look.colour = CrosshairRed;
+    look.colour = lineColour(m_settings.lineColour, m_settings.night);
+    // The bands as the window shows them, in pixels of the inside.
+    m_bands.clear();
+    for (const Band &band : look.shape.bands) {
+        PixelRect box { band[0].x, band[0].y, band[0].x, band[0].y };
+        for (const PixelPoint &p : band) {
+            box = { std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x),
+                std::max(box.bottom, p.y) };
+        }
+        m_bands.push_back({ box.left - look.shape.frameLeft, box.top - look.shape.frameTop,
+            box.right - look.shape.frameLeft, box.bottom - look.shape.frameTop });
+    }
+    look.night = m_settings.night;
     m_window.setLook(look);
 }
 
@@ -347,7 +370,8 @@ void Crosshair::cmdSaveMouseDown(int mouseButton, PixelPoint pointer)
 
 void Crosshair::showChecks()
 {
-    m_window.showChecks({ m_settings.crossHair, m_settings.captureClient, m_settings.soundOn, m_settings.quality });
+    m_window.showChecks({ m_settings.crossHair, m_settings.captureClient, m_settings.soundOn, m_settings.quality,
+        m_settings.night, m_settings.lineColour, m_settings.starOffset });
 }
 
 void Crosshair::choose(MenuCommand command)
@@ -382,7 +406,20 @@ void Crosshair::choose(MenuCommand command)
     case MenuCommand::Clear:
         clearImages();
         return;
+    case MenuCommand::NightColours:
+        setOption(m_settings.night, !m_settings.night, true);
+        return;
+    case MenuCommand::StarOffset:
+        setStarOffset(!m_settings.starOffset);
+        return;
     default:
+        if (const auto colour = lineColourOf(command)) {
+            m_settings.lineColour = *colour;
+            showChecks();
+            formResize();
+            m_window.letEventsRun();
+            return;
+        }
         setQuality(qualityOf(command));
         return;
     }
@@ -455,6 +492,123 @@ void Crosshair::stopSequence()
 void Crosshair::timerTick()
 {
     runSnapshot(true);
+}
+
+void Crosshair::setStarOffset(bool on)
+{
+    m_settings.starOffset = on;
+    m_drift.clear();
+    m_starOffsetNow.reset();
+    m_offsetsProblemTold = false;
+    showChecks();
+    if (on) {
+        m_starTimer.start(StarReadMilliseconds);
+        starTick();
+    } else {
+        m_starTimer.stop();
+        if (!m_timer.isRunning() && !m_snapshotRunning)
+            m_window.setCaption(m_place.name);
+    }
+    m_window.letEventsRun();
+}
+
+ScreenPoint Crosshair::crosshairCentre(const PixelRect &inside) const
+{
+    // Midway between the bands as shown: a band covers the pixels from its
+    // left (top) edge to the one before its right (bottom) edge.
+    double x = 0;
+    double y = 0;
+    int columns = 0;
+    int rows = 0;
+    for (const PixelRect &b : m_bands) {
+        if (b.height() > b.width()) {
+            x += (b.left + b.right - 1) / 2.0;
+            ++columns;
+        } else {
+            y += (b.top + b.bottom - 1) / 2.0;
+            ++rows;
+        }
+    }
+    // Without lines (None), where they would be: the middle of the inside.
+    const double middleX = (inside.width() - 1) / 2.0;
+    const double middleY = (inside.height() - 1) / 2.0;
+    return { inside.left + (columns > 0 ? x / columns : middleX), inside.top + (rows > 0 ? y / rows : middleY) };
+}
+
+std::vector<PixelRect> Crosshair::ownPixels(const PixelRect &inside) const
+{
+    // The bands exactly: between the lines of a pair the star needs every
+    // pixel there is. The button gets a pixel of margin for its border.
+    std::vector<PixelRect> own;
+    for (const PixelRect &b : m_bands)
+        own.push_back({ inside.left + b.left, inside.top + b.top, inside.left + b.right, inside.top + b.bottom });
+    if (m_buttonShown) {
+        own.push_back({ inside.left + m_button.left - 1, inside.top + m_button.top - 1,
+            inside.left + m_button.right + 1, inside.top + m_button.bottom + 1 });
+    }
+    return own;
+}
+
+void Crosshair::starTick()
+{
+    // Not while a snapshot hides the button and sets the caption, nor inside
+    // a message this reading showed.
+    if (!m_settings.starOffset || m_loading || m_closed || m_snapshotRunning || m_starReading
+        || m_informationOpen)
+        return;
+    m_starReading = true;
+    const PixelRect inside = m_window.bounds().inside;
+    const ScreenPixels shot = m_screen.read(inside);
+    if (shot.empty()) {
+        m_settings.starOffset = false;
+        m_starTimer.stop();
+        showChecks();
+        showProblem(StarUnreadable);
+        m_starReading = false;
+        return;
+    }
+    const StarReading star = findStar(shot, inside, ownPixels(inside));
+    if (star.found) {
+        const ScreenPoint centre = crosshairCentre(inside);
+        const ScreenPoint offset { star.at.x - centre.x, star.at.y - centre.y };
+        const auto now = m_clock.systemNow();
+        m_drift.add(std::chrono::duration<double>(now.time_since_epoch()).count(), offset);
+        m_starOffsetNow = offset;
+        appendOffsets(star, offset);
+    } else {
+        m_starOffsetNow.reset();
+    }
+    // A sequence's caption wins.
+    if (!m_timer.isRunning())
+        m_window.setCaption(starCaption(m_place.name, m_starOffsetNow, m_drift.perMinute()));
+    m_starReading = false;
+}
+
+void Crosshair::appendOffsets(const StarReading &star, const ScreenPoint &offset)
+{
+    const auto now = m_clock.systemNow();
+    const auto milliseconds = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    const std::string line = offsetsLine(localTime(std::chrono::system_clock::to_time_t(now)), milliseconds,
+        star, offset);
+    if (m_place.installed) {
+        std::error_code ec;
+        std::filesystem::create_directories(m_place.imagesFolder, ec);
+    }
+    const std::filesystem::path file = m_place.imagesFolder / OffsetsFileName;
+    std::error_code ec;
+    const bool fresh = !std::filesystem::exists(file, ec) || std::filesystem::file_size(file, ec) == 0;
+    // Appended, never rewritten: a reading once written stays.
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    if (fresh)
+        out << OffsetsHeader << "\r\n";
+    out << line << "\r\n";
+    out.flush();
+    if (!out && !m_offsetsProblemTold) {
+        m_offsetsProblemTold = true;
+        showProblem("The star's offsets could not be written to " + utf8FromPath(file)
+            + ". The read-out goes on in the caption.");
+    }
 }
 
 void Crosshair::clearImages()

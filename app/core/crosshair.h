@@ -9,12 +9,15 @@
 #include "settings.h"
 #include "snapshotnumbering.h"
 #include "snapshotsaver.h"
+#include "staroffset.h"
 #include "twips.h"
 
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace zx {
 
@@ -25,8 +28,6 @@ inline constexpr int DesignInsideLeft = 3450;
 inline constexpr int DesignInsideTop = 2340;
 
 inline constexpr int SplashMilliseconds = 3000;
-// The crosshair's lines, and the inside behind them.
-inline constexpr Colour CrosshairRed { 192, 0, 0 };
 inline constexpr const char *CameraButtonTip = "Click to save image to file, or Right-Click for options";
 inline constexpr int CameraButtonTwips = 375; // 25 pixels at 96 dpi
 inline constexpr int CameraPictureTwips = 255; // the 17-pixel camera picture at 96 dpi
@@ -48,6 +49,7 @@ public:
         SnapshotWriter &writer;
         Sound &sound;
         const Clock &clock;
+        SequenceTimer &starTimer; // its ticks call starTick()
     };
 
     Crosshair(ProgramPlace place, Parts parts, std::unique_ptr<FolderWatch> watch = makeFolderWatch());
@@ -65,6 +67,8 @@ public:
     void cmdSaveMouseDown(int mouseButton, PixelPoint pointer);
     void choose(MenuCommand command);
     void timerTick();
+    // While the star offset is on: one reading of the star under the window.
+    void starTick();
     // A close request: true when the window may close now (the settings are
     // written); false when it is kept until start-up or a snapshot ends.
     [[nodiscard]] bool closeRequested();
@@ -112,6 +116,12 @@ private:
     void setQuality(std::int32_t quality);
     void showInformation(bool help);
     void startCaptureSequence();
+    void setStarOffset(bool on);
+    // The crosshair's centre on the screen: midway between the lines of each pair as drawn.
+    [[nodiscard]] ScreenPoint crosshairCentre(const PixelRect &inside) const;
+    // The crosshair's own pixels on the screen, which the star reading leaves out.
+    [[nodiscard]] std::vector<PixelRect> ownPixels(const PixelRect &inside) const;
+    void appendOffsets(const StarReading &star, const ScreenPoint &offset);
     void clearImages();
     void runSnapshot(bool sequence);
     void showButtonAgain();
@@ -124,6 +134,7 @@ private:
     SnapshotWriter &m_writer;
     Sound &m_sound;
     const Clock &m_clock;
+    SequenceTimer &m_starTimer;
 
     Settings m_settings; // the values in use, the options included
     bool m_resizing = false; // a layout pass is running
@@ -140,6 +151,12 @@ private:
     PixelRect m_button;
     bool m_buttonShown = true;
     PixelRect m_pictureBox { 0, 0, MaxWindowPixels, MaxWindowPixels };
+
+    std::vector<PixelRect> m_bands; // the lines' bands as last shown, pixels of the inside
+    DriftFit m_drift;
+    std::optional<ScreenPoint> m_starOffsetNow; // of the last reading; none without a star
+    bool m_starReading = false; // a reading is under way (a message it shows lets events run)
+    bool m_offsetsProblemTold = false; // the readings' file could not be written: told once
 
     SnapshotNumbering m_numbering; // follows the images folder rather than listing it per snapshot
     SnapshotTimings m_timings;

@@ -4,12 +4,14 @@
 // fakes its tests use. Each front-end carries the requests out and decides
 // nothing itself.
 
+#include "colours.h"
 #include "geometry.h"
 #include "localclock.h"
 #include "menu.h"
 #include "settle.h"
 #include "shape.h"
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -18,13 +20,6 @@
 #include <vector>
 
 namespace zx {
-
-struct Colour {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
-    friend bool operator==(const Colour &, const Colour &) = default;
-};
 
 // A crosshair line as drawn, in pixels of the inside.
 struct DrawnLine {
@@ -54,6 +49,7 @@ struct WindowLook {
     PixelRect pictureBox; // the picture box, pixels of the inside
     PixelRect splashPicture; // the splash picture in it: whole, scaled and centred in the inside
     Colour colour; // of the lines and the bands
+    bool night = false; // every window dim red on black (colours.h): menus, messages, pictures
 };
 
 class CrosshairWindow {
@@ -137,11 +133,16 @@ class Clock {
 public:
     virtual ~Clock() = default;
     [[nodiscard]] virtual std::tm localNow() const = 0;
+    [[nodiscard]] virtual std::chrono::system_clock::time_point systemNow() const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     [[nodiscard]] std::tm localNow() const override { return zx::localNow(); }
+    [[nodiscard]] std::chrono::system_clock::time_point systemNow() const override
+    {
+        return std::chrono::system_clock::now();
+    }
 };
 
 class Sound {

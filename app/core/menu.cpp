@@ -54,6 +54,18 @@ constexpr std::array Rows {
     plain(0, "Sound"),
     item(1, "On", C::SoundOn, true),
     item(1, "Off", C::SoundOff, true),
+    // For the telescope, after the original items.
+    plain(0, "-"),
+    plain(0, "Telescope"),
+    item(1, "Night Colours", C::NightColours, true),
+    plain(1, "-"),
+    item(1, "Red Lines", C::LineRed, true),
+    item(1, "Green Lines", C::LineGreen, true),
+    item(1, "White Lines", C::LineWhite, true),
+    item(1, "Yellow Lines", C::LineYellow, true),
+    item(1, "Cyan Lines", C::LineCyan, true),
+    plain(1, "-"),
+    item(1, "Star Offset", C::StarOffset, true),
 };
 
 } // namespace
@@ -75,9 +87,23 @@ std::int32_t qualityOf(MenuCommand command)
     return index >= 0 && index < 10 ? 100 - 10 * index : 0;
 }
 
+std::optional<LineColour> lineColourOf(MenuCommand command)
+{
+    const int index = static_cast<int>(command) - static_cast<int>(C::LineRed);
+    if (index < 0 || index >= static_cast<int>(LineColourNames.size()))
+        return std::nullopt;
+    return static_cast<LineColour>(index);
+}
+
 bool MenuChecks::isChecked(MenuCommand command) const
 {
+    if (const auto colour = lineColourOf(command))
+        return *colour == lineColour;
     switch (command) {
+    case C::NightColours:
+        return night;
+    case C::StarOffset:
+        return starOffset;
     case C::CrossNone:
         return !crossHair;
     case C::Cross:

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "settings.h"
+
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace zx {
@@ -28,6 +31,13 @@ enum class MenuCommand {
     Clear,
     SoundOn,
     SoundOff,
+    NightColours,
+    LineRed, // the line colours, in the order of LineColour
+    LineGreen,
+    LineWhite,
+    LineYellow,
+    LineCyan,
+    StarOffset,
 };
 
 // One row of the popup menu, in display order. A row with a command is an
@@ -50,6 +60,9 @@ struct MenuRow {
 // The JPEG quality a quality item stands for; 0 for any other command.
 [[nodiscard]] std::int32_t qualityOf(MenuCommand command);
 
+// The line colour a line colour item stands for.
+[[nodiscard]] std::optional<LineColour> lineColourOf(MenuCommand command);
+
 // The check marks as the options stand: one of each pair, and the quality
 // item matching the quality, if any.
 struct MenuChecks {
@@ -57,6 +70,9 @@ struct MenuChecks {
     bool captureClient = false;
     bool soundOn = true;
     std::int32_t quality = 100;
+    bool night = false;
+    LineColour lineColour = LineColour::Red;
+    bool starOffset = false;
 
     [[nodiscard]] bool isChecked(MenuCommand command) const;
 };

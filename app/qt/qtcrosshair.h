@@ -28,6 +28,7 @@ private:
     MainWindow m_window;
     QtDialogs m_dialogs;
     QtSequenceTimer m_timer;
+    QtSequenceTimer m_starTimer;
     QtScreenReader m_screen;
     SnapshotSaver m_saver;
     QtSound m_sound;

@@ -59,13 +59,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     zx::Win32Window window(instance, title);
     zx::Win32Dialogs dialogs(window, title);
-    zx::Win32Timer timer(window);
+    zx::Win32Timer timer(window, zx::Win32Window::CaptureTimerId);
+    zx::Win32Timer starTimer(window, zx::Win32Window::StarTimerId);
     zx::GdiScreenReader screen;
     zx::SnapshotSaver saver(place.writerFolders);
     zx::Win32Sound sound(instance);
     zx::SystemClock clock;
-    zx::Crosshair crosshair(place, { window, dialogs, timer, screen, saver, sound, clock });
+    zx::Crosshair crosshair(place, { window, dialogs, timer, screen, saver, sound, clock, starTimer });
     window.onTimer = [&] { crosshair.timerTick(); };
+    window.onStarTimer = [&] { crosshair.starTick(); };
     window.attach(crosshair);
     crosshair.formLoad();
 

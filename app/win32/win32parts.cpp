@@ -11,20 +11,21 @@
 
 namespace zx {
 
-Win32Timer::Win32Timer(const Win32Window &window)
+Win32Timer::Win32Timer(const Win32Window &window, UINT_PTR id)
     : m_window(window)
+    , m_id(id)
 {
 }
 
 void Win32Timer::start(int milliseconds)
 {
-    SetTimer(m_window.handle(), Win32Window::CaptureTimerId, UINT(milliseconds), nullptr);
+    SetTimer(m_window.handle(), m_id, UINT(milliseconds), nullptr);
     m_running = true;
 }
 
 void Win32Timer::stop()
 {
-    KillTimer(m_window.handle(), Win32Window::CaptureTimerId);
+    KillTimer(m_window.handle(), m_id);
     m_running = false;
 }
 

@@ -11,13 +11,15 @@ class Win32Window;
 // The capture sequence's timer, ticking as WM_TIMER of the crosshair window.
 class Win32Timer final : public SequenceTimer {
 public:
-    explicit Win32Timer(const Win32Window &window);
+    // id: the window's timer that ticks it (Win32Window::CaptureTimerId, StarTimerId).
+    Win32Timer(const Win32Window &window, UINT_PTR id);
     void start(int milliseconds) override;
     void stop() override;
     [[nodiscard]] bool isRunning() const override { return m_running; }
 
 private:
     const Win32Window &m_window;
+    UINT_PTR m_id;
     bool m_running = false;
 };
 

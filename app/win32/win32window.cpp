@@ -396,6 +396,8 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (wParam == CaptureTimerId && onTimer) {
             onTimer();
+        } else if (wParam == StarTimerId && onStarTimer) {
+            onStarTimer();
         } else if (wParam == PlaceTimerId) {
             KillTimer(m_hwnd, PlaceTimerId);
             // A late report of an earlier place undid the last request: ask once more.

@@ -30,7 +30,9 @@ public:
 
     // The capture timer's id, and what runs at each of its ticks.
     static constexpr UINT_PTR CaptureTimerId = 1;
+    static constexpr UINT_PTR StarTimerId = 3;
     std::function<void()> onTimer;
+    std::function<void()> onStarTimer;
 
     // CrosshairWindow
     [[nodiscard]] WindowBounds bounds() const override;

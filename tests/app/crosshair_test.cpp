@@ -201,9 +201,15 @@ public:
         return { 2, 2, 8, reinterpret_cast<const std::uint8_t *>(pixels), nullptr };
     }
     void prepare() override { m_log.push_back("prepare"); }
+    std::function<ScreenPixels(const PixelRect &)> sky; // what the screen shows, when set
+    bool unreadable = false; // a desktop that gives no pixels
     ScreenPixels read(const PixelRect &r) override
     {
         reads.push_back(r);
+        if (unreadable)
+            return {};
+        if (sky)
+            return sky(r);
         return { r.width(), r.height(), std::vector<std::uint32_t>(std::size_t(r.width() * r.height()), 0x808080u) };
     }
     Grab grab(const PixelRect &a, const PixelRect &i, const HiddenButton &b, const CaptionBar &c) override
@@ -262,6 +268,8 @@ private:
 
 class FakeClock final : public Clock {
 public:
+    std::chrono::system_clock::time_point now { std::chrono::sys_days { std::chrono::year { 2024 } / 3 / 7 } };
+    std::chrono::system_clock::time_point systemNow() const override { return now; }
     std::tm localNow() const override
     {
         std::tm t {};
@@ -285,11 +293,12 @@ struct Rig {
     FakeWriter writer { log };
     FakeSound sound { log };
     FakeClock clock;
+    FakeTimer starTimer;
     Crosshair core;
 
     Rig()
         : core(ProgramPlace { "Zx", dir.path, dir / "Zx.ini", dir / "Images", false, {} },
-            { window, dialogs, timer, screen, writer, sound, clock })
+            { window, dialogs, timer, screen, writer, sound, clock, starTimer })
     {
         std::filesystem::create_directories(dir / "Images");
     }
@@ -697,6 +706,167 @@ TEST(Crosshair, StartUpPlacesTheWindowAndCloseWritesItsBounds)
         r.core.formLoad();
         EXPECT_EQ(r.log.back(), "warn rc.xml cannot be written");
     }
+}
+
+} // namespace
+} // namespace zx
+
+namespace zx {
+namespace {
+
+// The screen as the star reading sees it: a dark sky with a star of 3 px
+// FWHM at (x, y) on the screen, and the crosshair's lines in red over it.
+ScreenPixels skyWithStar(const PixelRect &r, double x, double y, const std::vector<PixelRect> &lines)
+{
+    ScreenPixels shot { r.width(), r.height(), std::vector<std::uint32_t>(std::size_t(r.width() * r.height())) };
+    for (int py = 0; py < r.height(); ++py) {
+        for (int px = 0; px < r.width(); ++px) {
+            const double dx = r.left + px - x;
+            const double dy = r.top + py - y;
+            const auto v = static_cast<std::uint32_t>(15 + ((px * 7 + py * 13) % 5) + 180 * std::exp(-(dx * dx + dy * dy) / 3.25));
+            std::uint32_t pixel = v << 16 | v << 8 | v;
+            for (const PixelRect &l : lines) {
+                if (l.contains(r.left + px, r.top + py))
+                    pixel = 0xc00000u;
+            }
+            shot.pixels[std::size_t(py * r.width() + px)] = pixel;
+        }
+    }
+    return shot;
+}
+
+TEST(Crosshair, TelescopeItemsColourTheLinesAndAreKept)
+{
+    Rig r;
+    r.load();
+    EXPECT_EQ(r.window.look.colour, CrosshairRed);
+    EXPECT_FALSE(r.window.look.night);
+    const int looks = r.window.looks;
+    r.core.choose(MenuCommand::LineGreen);
+    EXPECT_GT(r.window.looks, looks) << "a new colour is drawn at once";
+    EXPECT_EQ(r.window.look.colour, (Colour { 0, 192, 0 }));
+    EXPECT_TRUE(r.window.checks.isChecked(MenuCommand::LineGreen));
+    EXPECT_FALSE(r.window.checks.isChecked(MenuCommand::LineRed));
+    r.core.choose(MenuCommand::NightColours);
+    EXPECT_TRUE(r.window.look.night);
+    EXPECT_EQ(r.window.look.colour, NightRed) << "night overrides the chosen colour";
+    EXPECT_TRUE(r.window.checks.isChecked(MenuCommand::NightColours));
+    ASSERT_TRUE(r.core.closeRequested());
+    EXPECT_NE(r.ini().find("[TELESCOPE]\r\n   Night        = 1\r\n   LineColour   = green\r\n"), std::string::npos)
+        << r.ini();
+
+    // The next start comes back in them.
+    Rig again;
+    std::filesystem::copy_file(r.dir / "Zx.ini", again.dir / "Zx.ini");
+    again.load();
+    EXPECT_TRUE(again.window.look.night);
+    EXPECT_EQ(again.core.settings().lineColour, LineColour::Green);
+    EXPECT_TRUE(again.window.checks.isChecked(MenuCommand::LineGreen));
+}
+
+TEST(Crosshair, StarOffsetReadsTheStarUnderTheCentre)
+{
+    Rig r;
+    r.load();
+    const PixelRect inside = r.window.bounds().inside;
+    // The lines as the window shows them: the pixels of the shape's bands that lie in the inside, red.
+    const Shape &shape = r.window.look.shape;
+    const auto shown = [&](int x, int y) {
+        return std::any_of(shape.bands.begin(), shape.bands.end(),
+            [&](const Band &b) { return bandContains(b, x + shape.frameLeft + 0.5, y + shape.frameTop + 0.5); });
+    };
+    std::vector<int> columns, rows;
+    for (int x = 0; x < inside.width(); ++x) {
+        if (shown(x, 3))
+            columns.push_back(x);
+    }
+    for (int y = 0; y < inside.height(); ++y) {
+        if (shown(3, y))
+            rows.push_back(y);
+    }
+    ASSERT_EQ(columns.size(), 4u) << "two bands of two pixels";
+    ASSERT_EQ(rows.size(), 4u);
+    std::vector<PixelRect> lines;
+    for (int x : columns)
+        lines.push_back({ inside.left + x, inside.top, inside.left + x + 1, inside.bottom });
+    for (int y : rows)
+        lines.push_back({ inside.left, inside.top + y, inside.right, inside.top + y + 1 });
+    const double centreX = inside.left + (columns[0] + columns[1] + columns[2] + columns[3]) / 4.0;
+    const double centreY = inside.top + (rows[0] + rows[1] + rows[2] + rows[3]) / 4.0;
+    // In the gap between the lines, where the user keeps it.
+    double starX = centreX + 1.3;
+    double starY = centreY - 0.7;
+    r.screen.sky = [&](const PixelRect &area) { return skyWithStar(area, starX, starY, lines); };
+
+    r.core.choose(MenuCommand::StarOffset);
+    EXPECT_TRUE(r.starTimer.running);
+    EXPECT_EQ(r.starTimer.interval, StarReadMilliseconds);
+    EXPECT_EQ(r.screen.reads.back(), inside) << "the inside is read";
+    EXPECT_EQ(r.window.caption, "Zx  +1.3 -0.7 px");
+
+    // The star drifts 0.9 px a minute right; the drift shows after ten seconds.
+    for (int i = 1; i <= 75; ++i) {
+        r.clock.now += std::chrono::milliseconds(200);
+        starX += 0.9 / 300;
+        r.core.starTick();
+        if (i == 45) {
+            EXPECT_EQ(r.window.caption.find("drift"), std::string::npos) << "nine seconds in";
+        }
+    }
+    EXPECT_EQ(r.window.caption, "Zx  +1.5 -0.7 px  drift +0.9 +0.0 px/min");
+
+    // A file of readings beside the images, appended.
+    const std::string csv = test::readBytes(r.dir / "Images" / OffsetsFileName);
+    EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), std::string(OffsetsHeader) + "\r\n");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 77);
+
+    // A sequence's caption wins; no star says so.
+    r.core.startSequence(1000);
+    const std::string sequenceCaption = r.window.caption;
+    r.core.starTick();
+    EXPECT_EQ(r.window.caption, sequenceCaption);
+    r.core.stopSequence();
+    r.screen.sky = [&](const PixelRect &area) { return skyWithStar(area, -100, -100, lines); };
+    r.core.starTick();
+    EXPECT_EQ(r.window.caption, "Zx  no star");
+
+    // Off: the name alone, the reading stops, and the choice is kept.
+    ASSERT_TRUE(r.core.closeRequested());
+    EXPECT_NE(r.ini().find("StarOffset   = 1"), std::string::npos);
+    Rig again;
+    std::filesystem::copy_file(r.dir / "Zx.ini", again.dir / "Zx.ini");
+    again.load();
+    EXPECT_TRUE(again.starTimer.running) << "kept across runs";
+    again.core.choose(MenuCommand::StarOffset);
+    EXPECT_FALSE(again.starTimer.running);
+    EXPECT_EQ(again.window.caption, "Zx");
+}
+
+TEST(Crosshair, StarOffsetWhereTheScreenCannotBeRead)
+{
+    Rig r;
+    r.load();
+    r.screen.unreadable = true;
+    r.core.choose(MenuCommand::StarOffset);
+    EXPECT_FALSE(r.starTimer.running);
+    EXPECT_FALSE(r.core.settings().starOffset);
+    EXPECT_FALSE(r.window.checks.isChecked(MenuCommand::StarOffset));
+    ASSERT_EQ(r.dialogs.problems.size(), 1u);
+    EXPECT_NE(r.dialogs.problems[0].find("star offset"), std::string::npos);
+    EXPECT_EQ(r.window.caption, "Zx");
+
+    // An images folder that takes no file: told once, the read-out goes on.
+    Rig w;
+    w.load();
+    std::filesystem::remove_all(w.dir / "Images");
+    test::writeBytes(w.dir / "Images", "a file where the folder should be");
+    w.screen.sky = [&](const PixelRect &area) {
+        return skyWithStar(area, (area.left + area.right) / 2.0 - 40, area.top + 40.0, {});
+    };
+    w.core.choose(MenuCommand::StarOffset);
+    w.core.starTick();
+    EXPECT_EQ(w.dialogs.problems.size(), 1u);
+    EXPECT_NE(w.window.caption.find(" px"), std::string::npos);
 }
 
 } // namespace

@@ -181,25 +181,41 @@ StarReading findStar(const ScreenPixels &shot, const PixelRect &area, const std:
 
     // The brightest spot: the largest sum of a 3 x 3 block, so that one hot
     // pixel of noise does not outshine a star.
-    double best = -1;
+    // Brightness once per pixel, the masked ones at the background; then the
+    // block sums from sums of three along each row.
+    std::vector<std::int32_t> level(std::size_t(width) * std::size_t(height));
+    const auto flat = static_cast<std::int32_t>(std::lround(background));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t i = std::size_t(y) * std::size_t(width) + std::size_t(x);
+            level[i] = mask[i] == 0 ? static_cast<std::int32_t>(brightness(shot.pixels[i])) : flat;
+        }
+    }
+    std::vector<std::int32_t> across(level.size(), 0);
+    for (int y = 0; y < height; ++y) {
+        const std::int32_t *row = level.data() + std::size_t(y) * std::size_t(width);
+        std::int32_t *out = across.data() + std::size_t(y) * std::size_t(width);
+        for (int x = 1; x < width - 1; ++x)
+            out[x] = row[x - 1] + row[x] + row[x + 1];
+    }
+    std::int32_t bestSum = -1;
     int peakX = 0;
     int peakY = 0;
     for (int y = Radius; y < height - Radius; ++y) {
+        const std::int32_t *above = across.data() + std::size_t(y - 1) * std::size_t(width);
+        const std::int32_t *here = above + width;
+        const std::int32_t *below = here + width;
+        const std::uint8_t *masks = mask.data() + std::size_t(y) * std::size_t(width);
         for (int x = Radius; x < width - Radius; ++x) {
-            if (!open(x, y))
-                continue;
-            double sum = 0;
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx)
-                    sum += open(x + dx, y + dy) ? value(x + dx, y + dy) : background;
-            }
-            if (sum > best) {
-                best = sum;
+            const std::int32_t sum = above[x] + here[x] + below[x];
+            if (sum > bestSum && masks[x] == 0) {
+                bestSum = sum;
                 peakX = x;
                 peakY = y;
             }
         }
     }
+    const double best = bestSum;
     if (best < 0)
         return star;
     star.peak = value(peakX, peakY);

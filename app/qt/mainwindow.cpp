@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace zx {
 
@@ -53,6 +54,40 @@ int mouseButtonCode(Qt::MouseButton button)
     }
 }
 
+// A picture as the night colours show it.
+QPixmap forNight(const QPixmap &day)
+{
+    QImage image = day.toImage().convertToFormat(QImage::Format_ARGB32);
+    tintForNight(image.bits(), image.width(), image.height(), std::size_t(image.bytesPerLine()));
+    return QPixmap::fromImage(image);
+}
+
+// Every window's colours at night: dim red on black, what is disabled dimmer.
+QPalette nightPalette()
+{
+    const QColor red = toQColor(NightRed);
+    const QColor dim = toQColor(NightDim);
+    const QColor black = toQColor(NightBlack);
+    QPalette night;
+    for (const QPalette::ColorRole role : { QPalette::Window, QPalette::Base, QPalette::AlternateBase,
+             QPalette::Button, QPalette::ToolTipBase, QPalette::Shadow, QPalette::Dark }) {
+        night.setColor(role, black);
+    }
+    for (const QPalette::ColorRole role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+             QPalette::ToolTipText, QPalette::BrightText, QPalette::Link, QPalette::LinkVisited,
+             QPalette::HighlightedText }) {
+        night.setColor(role, red);
+    }
+    for (const QPalette::ColorRole role : { QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Highlight,
+             QPalette::PlaceholderText }) {
+        night.setColor(role, dim);
+    }
+    for (const QPalette::ColorRole role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+        night.setColor(QPalette::Disabled, role, dim);
+    night.setColor(QPalette::HighlightedText, black);
+    return night;
+}
+
 } // namespace
 
 // The picture box: black, with the splash picture where the crosshair puts
@@ -61,13 +96,19 @@ class PictureBox final : public QWidget {
 public:
     explicit PictureBox(QWidget *parent)
         : QWidget(parent)
-        , m_splash(QStringLiteral(":/zentrolux/splash.png"))
+        , m_day(QStringLiteral(":/zentrolux/splash.png"))
+        , m_splash(m_day)
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
-    [[nodiscard]] QSize pictureSize() const { return m_splash.size(); }
+    [[nodiscard]] QSize pictureSize() const { return m_day.size(); }
+    void setNight(bool night)
+    {
+        m_splash = night ? forNight(m_day) : m_day;
+        update();
+    }
     void setPicturePlace(const QRect &place)
     {
         if (place != m_place) {
@@ -88,7 +129,8 @@ protected:
     }
 
 private:
-    QPixmap m_splash;
+    QPixmap m_day;
+    QPixmap m_splash; // as shown: the day's picture or the night's
     QRect m_place;
 };
 
@@ -235,9 +277,24 @@ void MainWindow::setCaption(const std::string &caption)
 void MainWindow::setLook(const WindowLook &look)
 {
     const QSize picture(look.cameraPictureWidth, look.cameraPictureHeight);
-    if (m_cmdSave->iconSize() != picture) {
-        m_cmdSave->setIcon(QPixmap(QStringLiteral(":/zentrolux/camera.png"))
-                               .scaled(picture, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    const bool nightChanged = look.night != m_night;
+    if (nightChanged) {
+        // Every window of the program: menus, messages, prompts, Help and About.
+        m_night = look.night;
+        if (!m_dayPalette)
+            m_dayPalette = QApplication::palette();
+        QApplication::setPalette(m_night ? nightPalette() : *m_dayPalette);
+        QToolTip::setPalette(m_night ? nightPalette() : *m_dayPalette);
+        m_pic->setNight(m_night);
+        // The style draws the button's bevel in greys of its own.
+        m_cmdSave->setStyleSheet(m_night ? QStringLiteral("QToolButton { background: %1; border: 1px solid %2; }")
+                                               .arg(toQColor(NightBlack).name(), toQColor(NightDim).name())
+                                         : QString());
+    }
+    if (m_cmdSave->iconSize() != picture || nightChanged) {
+        const QPixmap camera = QPixmap(QStringLiteral(":/zentrolux/camera.png"))
+                                   .scaled(picture, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        m_cmdSave->setIcon(m_night ? forNight(camera) : camera);
         m_cmdSave->setIconSize(picture);
     }
     if (look.buttonShown != !m_cmdSave->isHidden())

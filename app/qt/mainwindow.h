@@ -2,10 +2,12 @@
 
 #include "frontend.h"
 
+#include <QPalette>
 #include <QPoint>
 #include <QRegion>
 #include <QWidget>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -74,6 +76,8 @@ private:
     QPoint m_insideAt; // where the inside begins: past the program's own frame, where it draws one
     std::vector<std::pair<MenuCommand, QAction *>> m_checkable;
     WindowLook m_look;
+    bool m_night = false; // the night colours are on
+    std::optional<QPalette> m_dayPalette; // the application's colours before the night's
     QRegion m_opaque; // the inside's parts that show: bands, camera button, splash
 };
 

@@ -1,0 +1,99 @@
+"""For the telescope: the star's offset read off the real screen into the caption and Offsets.csv, and
+the night colours of the crosshair and its menu."""
+
+import os
+import unittest
+
+import zxe2e
+from zxe2e import Rect, crosshair
+
+DARK = (10, 10, 10)  # the sky
+STAR = (255, 255, 255)
+# At night no pixel of the program's may have more green or blue than the sky behind it, and a level
+# or two of a scaled picture.
+NIGHT_GREEN_BLUE = DARK[1] + 2
+
+
+class TelescopeTest(zxe2e.E2ETestCase):
+
+    def keep(self, picture, name):
+        """Keeps a picture for the reader of the test's results."""
+        root = os.environ.get("ZX_E2E_ARTIFACTS")
+        if root:
+            os.makedirs(os.path.join(root, "telescope"), exist_ok=True)
+            picture.save(os.path.join(root, "telescope", name))
+
+    def test_star_offset_follows_a_star(self):
+        session = self.session
+        sky = self.start_backdrop(pattern=DARK)
+        folder = self.make_program_copy(files={"Zentrolux.ini": "[TELESCOPE]\r\nStarOffset = 1\r\n"})
+        program = crosshair.start_ready(self, sky, folder)
+        inside = session.geometry(program.wid)
+        columns, rows = crosshair.bands(session.screenshot(), inside)
+        self.assertTrue(crosshair.centred(columns, rows, inside), (columns, rows))
+        # The centre as drawn: midway between the bands' middles, a pixel's centre its whole coordinate.
+        centre_x = inside.x + sum(sum(run) / len(run) for run in columns) / len(columns)
+        centre_y = inside.y + sum(sum(run) / len(run) for run in rows) / len(rows)
+        self.wait_until(lambda: session.window_name(program.wid) == f"{program.name}  no star",
+                        message=lambda: f"caption {session.window_name(program.wid)!r}")
+
+        # A star of 3 x 3 pixels, between the bands and far from them; its centroid is its middle pixel.
+        gap_x = (columns[0][-1] + 1, columns[1][0] - 1)
+        gap_y = (rows[0][-1] + 1, rows[1][0] - 1)
+        places = [(inside.x + gap_x[0] + 2, inside.y + gap_y[1] - 2), (inside.x + gap_x[1] - 2, inside.y + gap_y[0] + 2),
+                  (int(centre_x) + 60, int(centre_y) - 40)]
+        star = None
+        for x, y in places:
+            if star:
+                star.stop()
+            star = self.start_backdrop(geometry=(x - 1, y - 1, 3, 3), pattern=STAR, title="star", frameless=True)
+            want = f"{program.name}  {x - centre_x:+.1f} {y - centre_y:+.1f} px"
+            self.wait_until(lambda: session.window_name(program.wid).startswith(want),
+                            message=lambda: f"want {want!r}, caption {session.window_name(program.wid)!r}")
+        self.keep(session.screenshot().crop(Rect(inside.x - 20, inside.y - 30, inside.width + 40, inside.height + 50)),
+                  "star-offset.png")
+
+        # Every reading with a star is in the file beside the images, appended.
+        with open(os.path.join(folder, "Images", "Offsets.csv"), newline="") as f:
+            lines = f.read().split("\r\n")
+        self.assertEqual(lines[0], "time,x,y,offset x,offset y,peak,background")
+        last = lines[-2].split(",")
+        self.assertEqual((float(last[1]), float(last[2])), (float(places[-1][0]), float(places[-1][1])))
+        self.assertEqual(int(last[5]), 255)
+        self.assertAlmostEqual(float(last[6]), DARK[0], delta=1)
+        self.assertEqual(program.close(), 0)
+
+    def test_night_colours(self):
+        session = self.session
+        sky = self.start_backdrop(pattern=DARK)
+        program = crosshair.start_ready(self, sky, files={"Zentrolux.ini": "[TELESCOPE]\r\nNight = 1\r\n"})
+        wid = program.wid
+        inside = session.geometry(wid)
+        outer = self.outer(wid)
+
+        def bright(shot):
+            """Pixels the program drew with green or blue in them: all but the window manager's frame."""
+            return [(x, y, shot.pixel(x, y)) for y in range(0, shot.height, 2) for x in range(0, shot.width, 2)
+                    if (inside.contains(x, y) or not outer.contains(x, y))
+                    and max(shot.pixel(x, y)[1:]) > NIGHT_GREEN_BLUE]
+
+        shot = session.screenshot()
+        self.keep(shot, "night-crosshair.png")
+        self.assertEqual(bright(shot), [])
+        lines = [shot.pixel(x, inside.y + 5) for x in range(inside.x, inside.right)]
+        self.assertIn((150, 0, 0), lines, "the lines are dim red")
+
+        # The menu, opened on the camera button.
+        button = crosshair.button_square(inside)
+        session.click(*button.center, button=3)
+        self.wait_until(lambda: session.screenshot().pixel(button.center[0] + 20, button.center[1] + 30) != DARK,
+                        message="no menu")
+        shot = session.screenshot()
+        self.keep(shot, "night-menu.png")
+        self.assertEqual(bright(shot)[:5], [])
+        session.key("Escape")
+        self.assertEqual(program.close(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

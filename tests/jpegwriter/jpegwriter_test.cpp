@@ -150,6 +150,43 @@ TEST_F(BmpFile, WritesBottomUpBgrRowsWithPadding)
     EXPECT_FALSE(fs::exists(m_root / "a.bmp"));
 }
 
+// The description block between the headers and the pixels, which the pixel offset steps over;
+// the pixels as without it.
+TEST_F(BmpFile, DescriptionBlockBeforeThePixels)
+{
+    const std::uint32_t pixels[] = { 0xff112233u, 0xff445566u, 0xff778899u, 0xffaabbccu };
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(pixels);
+    const fs::path plain = m_root / "plain.bmp";
+    ASSERT_TRUE(writeBmp24(plain.string(), 2, 2, bytes, 8));
+    const std::string plainFile = readFile(plain);
+    const std::string text = "star offset +3.4 -1.2 px";
+    const fs::path path = m_root / "described.bmp";
+    ASSERT_TRUE(writeBmp24(path.string(), 2, 2, bytes, 8, { std::nullopt, text }));
+    const std::string file = readFile(path);
+    // 24 bytes of text: a block of 32, so the pixels at 86 and the file 102 bytes.
+    EXPECT_EQ(file.substr(0, 14), std::string("BM\x66\0\0\0\0\0\0\0\x56\0\0\0", 14));
+    EXPECT_EQ(file.substr(14, 40), plainFile.substr(14, 40));
+    EXPECT_EQ(file.substr(54, 32), "ZXDESC\x18\0"s + text);
+    EXPECT_EQ(file.substr(86), plainFile.substr(54));
+
+    // Cut at the bound, never inside a character: 511 bytes, then a two-byte one that would end at 513.
+    const struct {
+        std::string text;
+        std::size_t kept;
+    } cases[] = { { std::string(512, 'a'), 512 }, { std::string(511, 'a') + "\u00fc", 511 },
+        { std::string(510, 'a') + "\u00fc!", 512 }, { std::string(509, 'a') + "\u661f!", 512 },
+        { std::string(510, 'a') + "\u661f", 510 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.kept);
+        ASSERT_TRUE(writeBmp24(path.string(), 2, 2, bytes, 8, { std::nullopt, c.text }));
+        const std::string cut = readFile(path);
+        const std::size_t length = static_cast<unsigned char>(cut[60]) | static_cast<unsigned char>(cut[61]) << 8;
+        EXPECT_EQ(length, c.kept);
+        EXPECT_EQ(cut.substr(62, length), c.text.substr(0, c.kept));
+        EXPECT_EQ(cut.substr(cut.size() - 16), plainFile.substr(54));
+    }
+}
+
 class PublishNewFile : public WriterTest { };
 
 // Each way of giving the file its name must refuse to replace one, since on a
@@ -262,7 +299,7 @@ Bitmap busyBitmap(int width, int height, bmp::PixelLayout layout)
             p[2] = static_cast<std::uint8_t>(((x ^ y) + (seed >> 29)) & 0xff);
         }
     }
-    b.view = { b.bytes.data(), width, height, pitch, packed, layout };
+    b.view = { b.bytes.data(), width, height, pitch, packed, layout, {} };
     return b;
 }
 

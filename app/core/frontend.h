@@ -10,6 +10,7 @@
 #include "settle.h"
 #include "shape.h"
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -137,11 +138,16 @@ class Clock {
 public:
     virtual ~Clock() = default;
     [[nodiscard]] virtual std::tm localNow() const = 0;
+    [[nodiscard]] virtual std::chrono::system_clock::time_point systemNow() const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     [[nodiscard]] std::tm localNow() const override { return zx::localNow(); }
+    [[nodiscard]] std::chrono::system_clock::time_point systemNow() const override
+    {
+        return std::chrono::system_clock::now();
+    }
 };
 
 class Sound {

@@ -194,6 +194,7 @@ public:
     CaptionBar caption;
     std::vector<PixelRect> reads;
     int cancels = 0;
+    std::function<void()> whileGrabbing; // what else happens during the grab
 
     static Picture picture()
     {
@@ -213,6 +214,8 @@ public:
         button = b;
         caption = c;
         m_log.push_back("grab");
+        if (whileGrabbing)
+            whileGrabbing();
         return result;
     }
     void cancel() override { ++cancels; }
@@ -232,12 +235,14 @@ public:
     bool fails = false;
     std::string problem; // said with a failure
     std::int32_t quality = 0;
+    SnapshotStamp stamp;
 
     Written write(const Picture &, const std::filesystem::path &folder, std::int64_t number, std::int32_t q,
-        SnapshotTimings &) override
+        const SnapshotStamp &s, SnapshotTimings &) override
     {
         m_log.push_back("write " + std::to_string(number));
         quality = q;
+        stamp = s;
         if (fails)
             return { 0, problem };
         test::writeBytes(folder / snapshotFileName(number), "");
@@ -262,6 +267,9 @@ private:
 
 class FakeClock final : public Clock {
 public:
+    std::chrono::system_clock::time_point now = std::chrono::sys_days(std::chrono::March / 7 / 2024) + std::chrono::hours(20);
+
+    std::chrono::system_clock::time_point systemNow() const override { return now; }
     std::tm localNow() const override
     {
         std::tm t {};
@@ -343,6 +351,13 @@ TEST(Crosshair, SnapshotRoadInOrder)
     EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "click"), 0);
     EXPECT_EQ(r.log[5], "write 43");
     EXPECT_EQ(r.writer.quality, 30);
+
+    // The file is stamped with the moment the grab ended, not when the snapshot began.
+    const auto grabEnded = r.clock.now + std::chrono::milliseconds(1234);
+    r.screen.whileGrabbing = [&] { r.clock.now = grabEnded; };
+    r.core.cmdSaveClick();
+    EXPECT_EQ(r.writer.stamp.moment, grabEnded);
+    EXPECT_EQ(r.writer.stamp.description, "");
 }
 
 TEST(Crosshair, SequenceStartsTicksAndStops)

@@ -4,6 +4,7 @@
 #include "exif.h"
 #include "exifreader.h"
 #include "fileio.h"
+#include "snapshotsaver.h"
 #include "writertest.h"
 
 #include <zentrolux/descriptionblock.h>
@@ -89,6 +90,23 @@ TEST_F(WriterTest, ExifHoldsTheBitmapsTimeAndDescription)
             EXPECT_EQ(ExifFound::text(exif->ifd0, ImageDescription), c.description);
         EXPECT_LT(jpegError(target, m_picture), 1.5);
     }
+}
+
+// The program's road: the saver hands the stamp to the writer through the bitmap.
+TEST_F(WriterTest, SaverStampsTheFile)
+{
+    SnapshotSaver saver({}); // the writer this test program is linked with, or the one beside it
+    const Picture picture { kWidth, kHeight, kWidth * 4, reinterpret_cast<const std::uint8_t *>(m_picture.data()), {} };
+    // Long ago, so that it cannot be the time the bitmap was written.
+    const auto moment = sys_days(2023y / October / 5) + 1h + 2min + 3s + 456ms;
+    SnapshotTimings timings;
+    const Written written = saver.write(picture, m_images, 7, 90, { moment, "star offset +3.4 -1.2 px" }, timings);
+    ASSERT_EQ(written.number, 7) << written.problem;
+    const auto exif = exifOf(m_images / "CAP0007.jpg");
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(exifInstant(*exif), moment);
+    EXPECT_EQ(ExifFound::text(exif->ifd0, ImageDescription), "star offset +3.4 -1.2 px");
+    EXPECT_FALSE(fs::exists(bitmapPath())) << "the saver removes the bitmap";
 }
 
 TEST_F(WriterTest, ExifTimeOfABitmapNobodyStamped)

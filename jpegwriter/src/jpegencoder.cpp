@@ -253,6 +253,8 @@ std::optional<EncodedJpeg> encodeInStrips(
         return std::nullopt;
     std::size_t at = 0;
     const auto append = [&](const std::uint8_t *from, std::size_t count) {
+        if (count == 0)
+            return; // an empty span may have no address, which memcpy must not get even for nothing
         std::memcpy(out + at, from, count);
         at += count;
     };

@@ -3,7 +3,6 @@
 #include "bmpreader.h"
 #include "exif.h"
 #include "exifreader.h"
-#include "fileio.h"
 #include "snapshotsaver.h"
 #include "writertest.h"
 
@@ -182,35 +181,17 @@ TEST(BmpReader, DescriptionBlock)
     }
 }
 
-TEST_F(WriterTest, BrokenDescriptionBlocksStillGiveThePicture)
+TEST_F(WriterTest, ABrokenDescriptionBlockStillGivesThePicture)
 {
-    const auto moment = sys_days(2025y / May / 4) + 22h + 1min + 2s + 345ms;
     ASSERT_TRUE(writeBmp24(bitmapPath(), kWidth, kHeight, reinterpret_cast<const std::uint8_t *>(m_picture.data()),
-        kWidth * 4, { moment, "star" }));
-    const std::string valid = readFile(bitmapPath());
-    // The block: the magic at 54, the length at 60, the text at 62, the pixels at 68.
-    const struct {
-        const char *name;
-        std::size_t at;
-        std::string_view bytes;
-    } cases[] = {
-        { "length past the pixels", 60, "\x05" },
-        { "length absurd", 60, "\xff\xff" },
-        { "pixel offset inside the block", 10, "\x3e" },
-        { "text not UTF-8", 62, "\xff" },
-    };
-    int n = 0;
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string broken = valid;
-        writeFile(bitmapPath(), broken.replace(c.at, c.bytes.size(), c.bytes));
-        const fs::path target = m_images / ("CAP000" + std::to_string(++n) + ".jpg");
-        ASSERT_EQ(write(target, 80), JpgResult::Written);
-        const auto exif = exifOf(target);
-        ASSERT_TRUE(exif);
-        EXPECT_FALSE(exif->ifd0.contains(ImageDescription));
-        EXPECT_TRUE(exif->ifd0.contains(ExifIfdPointer));
-    }
+        kWidth * 4, { system_clock::now(), "star" }));
+    std::string broken = readFile(bitmapPath());
+    writeFile(bitmapPath(), broken.replace(60, 2, "\xff\xff")); // the block's length, far past the pixels
+    ASSERT_EQ(write(m_images / "CAP0001.jpg", 80), JpgResult::Written);
+    const auto exif = exifOf(m_images / "CAP0001.jpg");
+    ASSERT_TRUE(exif);
+    EXPECT_FALSE(exif->ifd0.contains(ImageDescription));
+    EXPECT_TRUE(exifInstant(*exif));
 }
 
 TEST(Exif, Segment)
@@ -249,32 +230,6 @@ TEST(Exif, Segment)
         EXPECT_EQ(ExifFound::text(found->exifIfd, DateTimeOriginal), c.dateTime);
         EXPECT_EQ(ExifFound::text(found->exifIfd, SubSecTimeOriginal), c.subSecond);
         EXPECT_EQ(ExifFound::text(found->exifIfd, OffsetTimeOriginal), c.offset);
-    }
-}
-
-// The writer's own reading of a file's time and its local breakdown, on this system: the local
-// fields less the offset give the instant back, in winter and in summer.
-TEST_F(BmpFile, StampedTimeReadsBackAsTheLocalMoment)
-{
-    const struct {
-        system_clock::time_point moment;
-        fileio::FileTime time;
-    } cases[] = {
-        { sys_days(2024y / January / 15) + 12h + 1s + 250ms, { 1705320001, 250 } },
-        { sys_days(2024y / July / 15) + 12h + 1s + 999ms, { 1721044801, 999 } },
-    };
-    for (const auto &[moment, time] : cases) {
-        ASSERT_TRUE(writeBmp24(bitmapPath(), 1, 1, reinterpret_cast<const std::uint8_t *>(m_picture.data()), 4,
-            { moment, {} }));
-        const auto file = fileio::readWholeFile(bitmapPath(), 1 << 20);
-        ASSERT_TRUE(file);
-        EXPECT_EQ(file->modified(), time);
-        const auto local = fileio::localMoment(file->modified());
-        ASSERT_TRUE(local);
-        const auto asWritten = sys_days(year(local->year) / local->month / local->day) + hours(local->hour)
-            + minutes(local->minute) + seconds(local->second) + milliseconds(local->millisecond)
-            - minutes(local->utcOffsetMinutes);
-        EXPECT_EQ(asWritten, moment);
     }
 }
 

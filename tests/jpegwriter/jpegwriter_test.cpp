@@ -169,12 +169,11 @@ TEST_F(BmpFile, DescriptionBlockBeforeThePixels)
     EXPECT_EQ(file.substr(54, 32), "ZXDESC\x18\0"s + text);
     EXPECT_EQ(file.substr(86), plainFile.substr(54));
 
-    // Cut at the bound, never inside a character: 511 bytes, then a two-byte one that would end at 513.
+    // Cut at the bound, never inside a character.
     const struct {
         std::string text;
         std::size_t kept;
     } cases[] = { { std::string(512, 'a'), 512 }, { std::string(511, 'a') + "\u00fc", 511 },
-        { std::string(510, 'a') + "\u00fc!", 512 }, { std::string(509, 'a') + "\u661f!", 512 },
         { std::string(510, 'a') + "\u661f", 510 } };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.kept);

@@ -37,6 +37,8 @@ packages=(
     fonts-dejavu-core
     # tests: a virtual X display with a window manager, and tools to drive it
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
+    # ... Pillow, with which the system's python3 reads the snapshots' EXIF as picture viewers do
+    python3-pil
     # ... chattr, to make a folder read-only even for root (a minimal Debian 13 lacks it)
     e2fsprogs
     # ... and a compositor beside openbox for the translucent window (3 packages, 0.6 MB)

@@ -584,6 +584,12 @@ void Crosshair::starTick()
     m_starReading = false;
 }
 
+std::string Crosshair::snapshotDescription() const
+{
+    // The star's offset at the last reading, while it is read.
+    return m_settings.starOffset && m_starOffsetNow ? starDescription(*m_starOffsetNow) : std::string();
+}
+
 void Crosshair::appendOffsets(const StarReading &star, const ScreenPoint &offset)
 {
     const auto now = m_clock.systemNow();
@@ -693,6 +699,7 @@ void Crosshair::runSnapshot(bool sequence)
     const WindowBounds grabbed = m_window.bounds();
     const PixelRect area = m_settings.captureClient ? grabbed.inside : grabbed.outer;
     const Grab shot = m_screen.grab(area, grabbed.inside, button, caption);
+    const auto grabbedAt = m_clock.systemNow();
     m_timings.grab = microsecondsSince(grabStart);
 
     // 5. The file, or the reason there is none.
@@ -700,7 +707,8 @@ void Crosshair::runSnapshot(bool sequence)
     switch (shot.outcome) {
     case Grab::Outcome::Taken: {
         const Written file = number
-            ? m_writer.write(shot.picture, m_place.imagesFolder, *number, m_settings.quality, m_timings)
+            ? m_writer.write(shot.picture, m_place.imagesFolder, *number, m_settings.quality,
+                SnapshotStamp { grabbedAt, snapshotDescription() }, m_timings)
             : Written {};
         written = file.number;
         if (written == 0)

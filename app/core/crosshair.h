@@ -122,6 +122,7 @@ private:
     // The crosshair's own pixels on the screen, which the star reading leaves out.
     [[nodiscard]] std::vector<PixelRect> ownPixels(const PixelRect &inside) const;
     void appendOffsets(const StarReading &star, const ScreenPoint &offset);
+    [[nodiscard]] std::string snapshotDescription() const;
     void clearImages();
     void runSnapshot(bool sequence);
     void showButtonAgain();

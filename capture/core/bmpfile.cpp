@@ -2,6 +2,8 @@
 
 #include "privatefile.h"
 
+#include <zentrolux/descriptionblock.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -29,19 +31,39 @@ void put32(std::uint8_t *at, std::uint32_t value)
         at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-void writeHeaders(std::uint8_t *file, int width, int height, std::uint32_t pixelBytes)
+void writeHeaders(std::uint8_t *file, int width, int height, std::uint32_t pixelOffset, std::uint32_t pixelBytes)
 {
     std::memset(file, 0, kHeadersSize);
     file[0] = 'B';
     file[1] = 'M';
-    put32(file + 2, static_cast<std::uint32_t>(kHeadersSize) + pixelBytes);
-    put32(file + 10, kHeadersSize);
+    put32(file + 2, pixelOffset + pixelBytes);
+    put32(file + 10, pixelOffset);
     put32(file + 14, 40);
     put32(file + 18, static_cast<std::uint32_t>(width));
     put32(file + 22, static_cast<std::uint32_t>(height)); // positive: bottom row first
     put16(file + 26, 1); // planes
     put16(file + 28, 24); // bits per pixel
     put32(file + 34, pixelBytes); // compression (30) stays 0: none
+}
+
+// At most the block's bound, never half a character.
+std::string_view fitted(std::string_view text)
+{
+    if (text.size() <= descriptionblock::MaxTextBytes)
+        return text;
+    std::size_t end = descriptionblock::MaxTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
+        --end; // text[end] continues the character before it
+    return text.substr(0, end);
+}
+
+void writeDescription(std::uint8_t *block, std::string_view text)
+{
+    using namespace descriptionblock;
+    std::memcpy(block, Magic, sizeof Magic);
+    put16(block + sizeof Magic, static_cast<std::uint16_t>(text.size()));
+    std::memcpy(block + HeaderBytes, text.data(), text.size());
+    std::memset(block + HeaderBytes + text.size(), 0, blockBytes(text.size()) - HeaderBytes - text.size());
 }
 
 // Pixels to blue, green, red bytes. With SSE2 (every x86-64 processor has
@@ -82,15 +104,19 @@ constexpr std::size_t kPieceBytes = 120 * 1024;
 
 } // namespace
 
-bool writeBmp24(
-    const std::string &path, int width, int height, const std::uint8_t *rgb32, std::size_t strideBytes)
+bool writeBmp24(const std::string &path, int width, int height, const std::uint8_t *rgb32, std::size_t strideBytes,
+    const BitmapNotes &notes)
 {
     if (width < 1 || height < 1 || rgb32 == nullptr || strideBytes / 4 < static_cast<std::size_t>(width))
         return false;
     const std::uint64_t pitch = (static_cast<std::uint64_t>(width) * 3 + 3) / 4 * 4;
     const std::uint64_t pixelBytes = pitch * static_cast<std::uint64_t>(height);
+    const std::string_view description = fitted(notes.description);
+    const std::size_t block = description.empty() ? 0 : descriptionblock::blockBytes(description.size());
+    // What comes before the pixels: the headers, then the description block.
+    const std::size_t prefix = kHeadersSize + block;
     // The file size has to fit the header's 32-bit field.
-    if (pixelBytes > std::numeric_limits<std::uint32_t>::max() - kHeadersSize)
+    if (pixelBytes > std::numeric_limits<std::uint32_t>::max() - prefix)
         return false;
 
     PrivateFile file(path);
@@ -100,10 +126,12 @@ bool writeBmp24(
     // while it is still in the cache, rather than the whole file built first.
     const auto rowBytes = static_cast<std::size_t>(pitch);
     const std::size_t rowsPerPiece = std::max<std::size_t>(1, kPieceBytes / rowBytes);
-    auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kHeadersSize + rowsPerPiece * rowBytes);
-    writeHeaders(piece.get(), width, height, static_cast<std::uint32_t>(pixelBytes));
+    auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(prefix + rowsPerPiece * rowBytes);
+    writeHeaders(piece.get(), width, height, static_cast<std::uint32_t>(prefix), static_cast<std::uint32_t>(pixelBytes));
+    if (block != 0)
+        writeDescription(piece.get() + kHeadersSize, description);
     const std::size_t padding = rowBytes - static_cast<std::size_t>(width) * 3;
-    std::uint8_t *first = piece.get() + kHeadersSize; // the headers go out with the first rows
+    std::uint8_t *first = piece.get() + prefix; // the headers go out with the first rows
     for (int y = height - 1; y >= 0; first = piece.get()) {
         std::uint8_t *row = first;
         for (std::size_t n = 0; n < rowsPerPiece && y >= 0; ++n, --y) {
@@ -114,7 +142,7 @@ bool writeBmp24(
         if (!file.write({ piece.get(), static_cast<std::size_t>(row - piece.get()) }))
             return false;
     }
-    return file.finish();
+    return file.finish(notes.modified);
 }
 
 } // namespace zx

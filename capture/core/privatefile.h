@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -20,8 +22,10 @@ public:
 
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] bool write(std::span<const std::uint8_t> bytes);
-    // Closes the file; true when every piece reached it.
-    [[nodiscard]] bool finish();
+    // Closes the file; true when every piece reached it. With `modified`, that
+    // becomes its modification time, as finely as the file system keeps it (a
+    // file system that refuses leaves the time of the last write, moments later).
+    [[nodiscard]] bool finish(std::optional<std::chrono::system_clock::time_point> modified = std::nullopt);
 
 private:
     struct Handle;

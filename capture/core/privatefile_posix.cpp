@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
@@ -50,8 +51,16 @@ bool PrivateFile::write(std::span<const std::uint8_t> bytes)
     return true;
 }
 
-bool PrivateFile::finish()
+bool PrivateFile::finish(std::optional<std::chrono::system_clock::time_point> modified)
 {
+    if (modified && m_handle->fd >= 0) {
+        const auto since = modified->time_since_epoch();
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+        const timespec time { static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count()) };
+        const timespec times[2] = { { 0, UTIME_OMIT }, time }; // access time as it is
+        ::futimens(m_handle->fd, times);
+    }
     const int fd = std::exchange(m_handle->fd, -1);
     m_handle->finished = fd >= 0 && ::close(fd) == 0;
     return m_handle->finished;

@@ -4,6 +4,11 @@
 #include <fstream>
 #include <system_error>
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 namespace zx {
 
 // The folder it goes to, the user's temporary folder, is the user's alone: no
@@ -43,10 +48,36 @@ bool PrivateFile::write(std::span<const std::uint8_t> bytes)
     return static_cast<bool>(m_handle->out);
 }
 
-bool PrivateFile::finish()
+namespace {
+
+// FILETIME counts 100 ns from 1601-01-01 UTC.
+constexpr std::int64_t TicksTo1970 = 116'444'736'000'000'000;
+
+void setModified(const std::filesystem::path &path, std::chrono::system_clock::time_point modified)
+{
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+    const std::int64_t ticks
+        = std::chrono::floor<Ticks>(modified.time_since_epoch()).count() + TicksTo1970;
+    if (ticks < 0)
+        return;
+    const FILETIME time { static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32) };
+    // The stream has no handle to give; the file is opened again for its attributes alone.
+    const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
+} // namespace
+
+bool PrivateFile::finish(std::optional<std::chrono::system_clock::time_point> modified)
 {
     m_handle->out.close();
     m_handle->finished = static_cast<bool>(m_handle->out);
+    if (m_handle->finished && modified)
+        setModified(m_handle->path, *modified);
     return m_handle->finished;
 }
 

@@ -36,7 +36,7 @@ SnapshotSaver::~SnapshotSaver()
 }
 
 Written SnapshotSaver::write(const Picture &picture, const std::filesystem::path &imagesFolder, std::int64_t number,
-    std::int32_t quality, SnapshotTimings &timings)
+    std::int32_t quality, const SnapshotStamp &stamp, SnapshotTimings &timings)
 {
     timings.bitmapWrite = timings.encode = timings.cleanUp = 0;
     auto stage = std::chrono::steady_clock::now();
@@ -44,8 +44,8 @@ Written SnapshotSaver::write(const Picture &picture, const std::filesystem::path
     const auto temp = prepareTempBitmapPath();
     if (!temp || picture.isNull())
         return {};
-    const bool bitmapWritten
-        = writeBmp24(*temp, picture.width, picture.height, picture.bits, picture.bytesPerLine);
+    const bool bitmapWritten = writeBmp24(*temp, picture.width, picture.height, picture.bits, picture.bytesPerLine,
+        { stamp.moment, stamp.description });
     timings.bitmapWrite = microsecondsSince(stage);
     stage = std::chrono::steady_clock::now();
 

@@ -3,6 +3,7 @@
 #include "picture.h"
 #include "writerlibrary.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -21,6 +22,12 @@ struct SnapshotTimings {
     std::int64_t total = 0;
 };
 
+// What a snapshot's file says of its picture besides the pixels.
+struct SnapshotStamp {
+    std::chrono::system_clock::time_point moment; // when the picture was grabbed
+    std::string description; // the star's offset while it is read; empty otherwise
+};
+
 // What became of a snapshot's picture.
 struct Written {
     std::int64_t number = 0; // the file's number; 0 when none was written
@@ -32,15 +39,18 @@ class SnapshotWriter {
 public:
     virtual ~SnapshotWriter() = default;
 
-    // Writes the picture as the file `number` of the folder; when another
-    // program took that name meanwhile, the following numbers are tried.
+    // Writes the picture as the file `number` of the folder, stamped with
+    // `stamp` (EXIF); when another program took that name meanwhile, the
+    // following numbers are tried.
     [[nodiscard]] virtual Written write(const Picture &picture, const std::filesystem::path &imagesFolder,
-        std::int64_t number, std::int32_t quality, SnapshotTimings &timings)
+        std::int64_t number, std::int32_t quality, const SnapshotStamp &stamp, SnapshotTimings &timings)
         = 0;
 };
 
 // The road through the companion writer: the picture as a bitmap in the
 // temporary file, DIWriteJpg turns it into the JPEG file, the bitmap goes.
+// The stamp rides along in the bitmap: its moment as the file's modification
+// time, its description in a block before the pixels.
 class SnapshotSaver final : public SnapshotWriter {
 public:
     explicit SnapshotSaver(std::vector<std::filesystem::path> writerFolders);
@@ -48,7 +58,7 @@ public:
     ~SnapshotSaver() override;
 
     [[nodiscard]] Written write(const Picture &picture, const std::filesystem::path &imagesFolder,
-        std::int64_t number, std::int32_t quality, SnapshotTimings &timings) override;
+        std::int64_t number, std::int32_t quality, const SnapshotStamp &stamp, SnapshotTimings &timings) override;
 
 private:
     WriterLibrary m_library;

@@ -1,7 +1,10 @@
 #include "bmpreader.h"
 
+#include <zentrolux/descriptionblock.h>
+
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace zx::bmp {
 
@@ -28,6 +31,59 @@ std::uint32_t u32(std::span<const std::uint8_t> bytes, std::size_t at)
 std::int32_t i32(std::span<const std::uint8_t> bytes, std::size_t at)
 {
     return static_cast<std::int32_t>(u32(bytes, at));
+}
+
+// Well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF)
+// without a NUL, which would cut the EXIF text short.
+bool isUtf8WithoutNul(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead == 0)
+            return false;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t more = 0;
+        std::uint32_t code = 0;
+        std::uint32_t least = 0;
+        if ((lead & 0xe0) == 0xc0) {
+            more = 1, code = lead & 0x1fu, least = 0x80;
+        } else if ((lead & 0xf0) == 0xe0) {
+            more = 2, code = lead & 0x0fu, least = 0x800;
+        } else if ((lead & 0xf8) == 0xf0) {
+            more = 3, code = lead & 0x07u, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (more >= text.size() - i)
+            return false;
+        for (std::size_t k = 1; k <= more; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80)
+                return false;
+            code = code << 6 | (next & 0x3fu);
+        }
+        if (code < least || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+            return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+// The text of a description block that starts at `from`, when one does and
+// ends by `to`, where the pixels begin; both lie inside `file`.
+std::string_view descriptionIn(std::span<const std::uint8_t> file, std::size_t from, std::size_t to)
+{
+    using namespace descriptionblock;
+    if (to - from < HeaderBytes || std::memcmp(file.data() + from, Magic, sizeof Magic) != 0)
+        return {};
+    const std::size_t length = u16(file, from + sizeof Magic);
+    if (length > MaxTextBytes || length > to - from - HeaderBytes)
+        return {};
+    const std::string_view text(reinterpret_cast<const char *>(file.data() + from + HeaderBytes), length);
+    return isUtf8WithoutNul(text) ? text : std::string_view {};
 }
 
 } // namespace
@@ -86,6 +142,7 @@ std::optional<BitmapView> parseBmp(std::span<const std::uint8_t> file)
     view.height = static_cast<int>(rows);
     view.pitch = static_cast<std::size_t>(pitch);
     view.bottomUp = storedHeight > 0;
+    view.description = descriptionIn(file, static_cast<std::size_t>(headersEnd), pixelOffset);
     return view;
 }
 

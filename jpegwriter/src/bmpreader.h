@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace zx::bmp {
 
@@ -20,13 +21,17 @@ struct BitmapView {
     std::size_t pitch = 0; // bytes from one stored row to the next
     bool bottomUp = true; // the first stored row is the bottom one
     PixelLayout layout = PixelLayout::Bgr24;
+    // The text of the description block (zentrolux/descriptionblock.h) before
+    // the pixels; empty when there is none or it breaks the block's rules.
+    std::string_view description;
 };
 
 // JPEG cannot hold larger pictures.
 inline constexpr int kMaxDimension = 65500;
 
 // Reads the headers of an uncompressed 24- or 32-bit bitmap file and checks that
-// every row lies inside `file`. No view for anything else.
+// every row lies inside `file`, and that the description lies between the headers
+// and the pixels. No view for anything else.
 [[nodiscard]] std::optional<BitmapView> parseBmp(std::span<const std::uint8_t> file);
 
 } // namespace zx::bmp

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +112,12 @@ PublishResult placeUnderFinalName(
     return PublishResult::Failed;
 }
 
+FileTime modifiedTime(const struct stat &info)
+{
+    // tv_nsec is 0..999999999 also before 1970: the milliseconds count up from the second.
+    return { static_cast<std::int64_t>(info.st_mtim.tv_sec), static_cast<int>(info.st_mtim.tv_nsec / 1'000'000) };
+}
+
 } // namespace
 
 std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxBytes)
@@ -138,7 +145,24 @@ std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxB
             break;
         size += static_cast<std::size_t>(got);
     }
-    return FileBytes(std::move(data), size);
+    return FileBytes(std::move(data), size, modifiedTime(info));
+}
+
+std::optional<exif::LocalMoment> localMoment(FileTime time)
+{
+    const auto seconds = static_cast<std::time_t>(time.seconds);
+    if (seconds != time.seconds)
+        return std::nullopt;
+    // Reads the zone afresh, should the user have changed it since the last snapshot.
+    ::tzset();
+    std::tm local {};
+    if (::localtime_r(&seconds, &local) == nullptr)
+        return std::nullopt;
+    const long long year = local.tm_year + 1900LL;
+    if (year < 0 || year > 9999)
+        return std::nullopt;
+    return exif::LocalMoment { static_cast<int>(year), local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+        local.tm_sec, time.milliseconds, static_cast<int>(local.tm_gmtoff / 60) };
 }
 
 bool nameTaken(const std::string &path)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 
 #ifndef NOMINMAX
@@ -54,6 +55,28 @@ private:
     HANDLE m_handle;
 };
 
+// FILETIME counts 100 ns from 1601-01-01 UTC.
+constexpr std::int64_t TicksPerSecond = 10'000'000;
+constexpr std::int64_t TicksPerMillisecond = 10'000;
+constexpr std::int64_t TicksTo1970 = 116'444'736'000'000'000;
+
+std::int64_t ticksOf(const FILETIME &time)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime);
+}
+
+FileTime fileTimeOf(const FILETIME &written)
+{
+    const std::int64_t ticks = ticksOf(written) - TicksTo1970;
+    std::int64_t seconds = ticks / TicksPerSecond;
+    std::int64_t rest = ticks % TicksPerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += TicksPerSecond;
+    }
+    return { seconds, static_cast<int>(rest / TicksPerMillisecond) };
+}
+
 } // namespace
 
 std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxBytes)
@@ -86,7 +109,30 @@ std::optional<FileBytes> readWholeFile(const std::string &path, std::size_t maxB
             break;
         size += got;
     }
-    return FileBytes(std::move(data), size);
+    return FileBytes(std::move(data), size, fileTimeOf(info.ftLastWriteTime));
+}
+
+std::optional<exif::LocalMoment> localMoment(FileTime time)
+{
+    // Far beyond any year EXIF can write, and clear of overflow below.
+    constexpr std::int64_t Limit = std::int64_t { 1 } << 40;
+    if (time.seconds < -Limit || time.seconds > Limit)
+        return std::nullopt;
+    const std::int64_t ticks = time.seconds * TicksPerSecond + time.milliseconds * TicksPerMillisecond + TicksTo1970;
+    if (ticks < 0)
+        return std::nullopt;
+    const FILETIME utc { static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32) };
+    SYSTEMTIME utcParts {};
+    SYSTEMTIME localParts {};
+    FILETIME local {};
+    // The zone's rules for that moment, daylight saving time included (FileTimeToLocalFileTime
+    // would apply today's instead).
+    if (!FileTimeToSystemTime(&utc, &utcParts) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcParts, &localParts)
+        || !SystemTimeToFileTime(&localParts, &local) || localParts.wYear > 9999)
+        return std::nullopt;
+    const double offsetMinutes = static_cast<double>(ticksOf(local) - ticks) / (60.0 * TicksPerSecond);
+    return exif::LocalMoment { localParts.wYear, localParts.wMonth, localParts.wDay, localParts.wHour,
+        localParts.wMinute, localParts.wSecond, localParts.wMilliseconds, static_cast<int>(std::lround(offsetMinutes)) };
 }
 
 bool nameTaken(const std::string &path)

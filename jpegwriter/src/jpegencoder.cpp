@@ -143,6 +143,7 @@ bool encodeStrip(const bmp::BitmapView &picture, int quality, Strip strip, unsig
 }
 
 constexpr std::uint8_t Marker = 0xff;
+constexpr std::uint8_t App0 = 0xe0;
 constexpr std::uint8_t StartOfFrame = 0xc0;
 constexpr std::uint8_t StartOfScan = 0xda;
 constexpr std::uint8_t EndOfImage = 0xd9;
@@ -176,6 +177,35 @@ std::optional<StreamParts> partsOf(const std::uint8_t *data, std::size_t size)
     return parts;
 }
 
+// Where an APP1 segment goes: after the start of the stream and its JFIF
+// header (APP0), which readers expect first; EXIF readers look on past it.
+std::size_t afterJfif(const std::uint8_t *data, std::size_t size)
+{
+    std::size_t at = 2; // after SOI
+    if (at + 4 <= size && data[at] == Marker && data[at + 1] == App0)
+        at = std::min(size, at + 2 + (std::size_t(data[at + 2]) << 8 | data[at + 3]));
+    return at;
+}
+
+// The stream with `app1` in its place; as it was when there is none.
+std::optional<EncodedJpeg> withApp1(EncodedJpeg jpeg, std::span<const std::uint8_t> app1)
+{
+    if (app1.empty())
+        return jpeg;
+    const auto bytes = jpeg.bytes();
+    const std::size_t total = bytes.size() + app1.size();
+    if (total > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    auto *out = tjAlloc(static_cast<int>(total));
+    if (out == nullptr)
+        return std::nullopt;
+    const std::size_t split = afterJfif(bytes.data(), bytes.size());
+    std::memcpy(out, bytes.data(), split);
+    std::memcpy(out + split, app1.data(), app1.size());
+    std::memcpy(out + split + app1.size(), bytes.data() + split, bytes.size() - split);
+    return EncodedJpeg(out, total);
+}
+
 struct StripStream {
     unsigned char *data = nullptr;
     unsigned long size = 0;
@@ -188,7 +218,8 @@ struct StripStream {
 // restart marker between them. Each strip starts at a row of blocks whose
 // number is a multiple of eight, so its own restart markers, numbered from
 // 0, are the ones the whole picture has there.
-std::optional<EncodedJpeg> encodeInStrips(const bmp::BitmapView &picture, int quality, const StripPlan &plan)
+std::optional<EncodedJpeg> encodeInStrips(
+    const bmp::BitmapView &picture, int quality, const StripPlan &plan, std::span<const std::uint8_t> app1)
 {
     std::vector<StripStream> streams(plan.size());
     {
@@ -214,6 +245,7 @@ std::optional<EncodedJpeg> encodeInStrips(const bmp::BitmapView &picture, int qu
         parts.push_back(*p);
         total += s.size;
     }
+    total += app1.size();
     if (total > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return std::nullopt;
     auto *out = tjAlloc(static_cast<int>(total));
@@ -221,13 +253,20 @@ std::optional<EncodedJpeg> encodeInStrips(const bmp::BitmapView &picture, int qu
         return std::nullopt;
     std::size_t at = 0;
     const auto append = [&](const std::uint8_t *from, std::size_t count) {
+        if (count == 0)
+            return; // an empty span may have no address, which memcpy must not get even for nothing
         std::memcpy(out + at, from, count);
         at += count;
     };
-    append(streams[0].data, parts[0].scan);
+    // The first strip's headers, with the APP1 segment among them; the frame header comes after it.
+    const std::size_t split = afterJfif(streams[0].data, parts[0].scan);
+    append(streams[0].data, split);
+    append(app1.data(), app1.size());
+    append(streams[0].data + split, parts[0].scan - split);
     // The frame header's height: two bytes after its length and precision.
-    out[parts[0].frame + 5] = static_cast<std::uint8_t>(picture.height >> 8);
-    out[parts[0].frame + 6] = static_cast<std::uint8_t>(picture.height);
+    const std::size_t frame = parts[0].frame + app1.size();
+    out[frame + 5] = static_cast<std::uint8_t>(picture.height >> 8);
+    out[frame + 6] = static_cast<std::uint8_t>(picture.height);
     const int rowsOfBlocks = mcuHeight(quality);
     int intervals = 0;
     for (std::size_t i = 0; i < streams.size(); ++i) {
@@ -245,17 +284,22 @@ std::optional<EncodedJpeg> encodeInStrips(const bmp::BitmapView &picture, int qu
 
 } // namespace
 
-std::optional<EncodedJpeg> encodeJpeg(const bmp::BitmapView &picture, int quality, unsigned processors)
+std::optional<EncodedJpeg> encodeJpeg(
+    const bmp::BitmapView &picture, int quality, unsigned processors, std::span<const std::uint8_t> app1)
 {
     const StripPlan plan = planStrips(picture.width, picture.height, quality, processors);
-    if (plan.size() < 2)
-        return encodeWhole(picture, quality);
-    return encodeInStrips(picture, quality, plan);
+    if (plan.size() < 2) {
+        auto whole = encodeWhole(picture, quality);
+        if (!whole)
+            return std::nullopt;
+        return withApp1(std::move(*whole), app1);
+    }
+    return encodeInStrips(picture, quality, plan, app1);
 }
 
-std::optional<EncodedJpeg> encodeJpeg(const bmp::BitmapView &picture, int quality)
+std::optional<EncodedJpeg> encodeJpeg(const bmp::BitmapView &picture, int quality, std::span<const std::uint8_t> app1)
 {
-    return encodeJpeg(picture, quality, std::max(1u, std::thread::hardware_concurrency()));
+    return encodeJpeg(picture, quality, std::max(1u, std::thread::hardware_concurrency()), app1);
 }
 
 } // namespace zx::jpeg

@@ -56,9 +56,13 @@ using StripPlan = std::vector<Strip>;
 [[nodiscard]] StripPlan planStrips(int width, int height, int quality, unsigned processors);
 
 // Encodes the picture at quality 1..100; no result when the encoder fails.
-// In one piece it is what TurboJPEG makes of it.
-[[nodiscard]] std::optional<EncodedJpeg> encodeJpeg(const bmp::BitmapView &picture, int quality);
+// In one piece it is what TurboJPEG makes of it. `app1`, a whole APP1
+// segment (EXIF) or nothing, goes right after the start of the stream and its
+// JFIF header.
+[[nodiscard]] std::optional<EncodedJpeg> encodeJpeg(
+    const bmp::BitmapView &picture, int quality, std::span<const std::uint8_t> app1 = {});
 // ... with the strips for this many processors.
-[[nodiscard]] std::optional<EncodedJpeg> encodeJpeg(const bmp::BitmapView &picture, int quality, unsigned processors);
+[[nodiscard]] std::optional<EncodedJpeg> encodeJpeg(
+    const bmp::BitmapView &picture, int quality, unsigned processors, std::span<const std::uint8_t> app1 = {});
 
 } // namespace zx::jpeg

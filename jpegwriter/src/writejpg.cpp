@@ -1,6 +1,7 @@
 #include "writejpg.h"
 
 #include "bmpreader.h"
+#include "exif.h"
 #include "fileio.h"
 #include "jpegencoder.h"
 
@@ -26,7 +27,10 @@ JpgResult writeJpegFile(const std::string &bitmapPath, const char *target, int q
     const auto picture = bmp::parseBmp(file->bytes());
     if (!picture)
         return JpgResult::BadBitmap;
-    const auto jpeg = jpeg::encodeJpeg(*picture, quality);
+    // The bitmap's modification time is the moment of the picture: the program
+    // sets it to that of the grab; for any other caller it is when the bitmap was written.
+    const auto app1 = exif::app1Segment({ fileio::localMoment(file->modified()), picture->description });
+    const auto jpeg = jpeg::encodeJpeg(*picture, quality, app1);
     if (!jpeg)
         return JpgResult::Failed;
 

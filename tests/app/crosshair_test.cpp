@@ -194,6 +194,7 @@ public:
     CaptionBar caption;
     std::vector<PixelRect> reads;
     int cancels = 0;
+    std::function<void()> whileGrabbing; // what else happens during the grab
 
     static Picture picture()
     {
@@ -219,6 +220,8 @@ public:
         button = b;
         caption = c;
         m_log.push_back("grab");
+        if (whileGrabbing)
+            whileGrabbing();
         return result;
     }
     void cancel() override { ++cancels; }
@@ -238,12 +241,14 @@ public:
     bool fails = false;
     std::string problem; // said with a failure
     std::int32_t quality = 0;
+    SnapshotStamp stamp;
 
     Written write(const Picture &, const std::filesystem::path &folder, std::int64_t number, std::int32_t q,
-        SnapshotTimings &) override
+        const SnapshotStamp &s, SnapshotTimings &) override
     {
         m_log.push_back("write " + std::to_string(number));
         quality = q;
+        stamp = s;
         if (fails)
             return { 0, problem };
         test::writeBytes(folder / snapshotFileName(number), "");
@@ -268,7 +273,7 @@ private:
 
 class FakeClock final : public Clock {
 public:
-    std::chrono::system_clock::time_point now { std::chrono::sys_days { std::chrono::year { 2024 } / 3 / 7 } };
+    std::chrono::system_clock::time_point now = std::chrono::sys_days(std::chrono::March / 7 / 2024) + std::chrono::hours(20);
     std::chrono::system_clock::time_point systemNow() const override { return now; }
     std::tm localNow() const override
     {
@@ -352,6 +357,13 @@ TEST(Crosshair, SnapshotRoadInOrder)
     EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "click"), 0);
     EXPECT_EQ(r.log[5], "write 43");
     EXPECT_EQ(r.writer.quality, 30);
+
+    // The file is stamped with the moment the grab ended, not when the snapshot began.
+    const auto grabEnded = r.clock.now + std::chrono::milliseconds(1234);
+    r.screen.whileGrabbing = [&] { r.clock.now = grabEnded; };
+    r.core.cmdSaveClick();
+    EXPECT_EQ(r.writer.stamp.moment, grabEnded);
+    EXPECT_EQ(r.writer.stamp.description, "");
 }
 
 TEST(Crosshair, SequenceStartsTicksAndStops)
@@ -820,6 +832,12 @@ TEST(Crosshair, StarOffsetReadsTheStarUnderTheCentre)
     EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), std::string(OffsetsHeader) + "\r\n");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 77);
 
+    // A snapshot meanwhile names the star's offset in its description, and the caption comes back.
+    r.core.cmdSaveClick();
+    EXPECT_EQ(r.writer.stamp.description, "star offset +1.5 -0.7 px");
+    r.core.starTick();
+    EXPECT_EQ(r.window.caption.substr(0, 17), "Zx  +1.5 -0.7 px ");
+
     // A sequence's caption wins; no star says so.
     r.core.startSequence(1000);
     const std::string sequenceCaption = r.window.caption;
@@ -837,6 +855,8 @@ TEST(Crosshair, StarOffsetReadsTheStarUnderTheCentre)
     std::filesystem::copy_file(r.dir / "Zx.ini", again.dir / "Zx.ini");
     again.load();
     EXPECT_TRUE(again.starTimer.running) << "kept across runs";
+    again.core.cmdSaveClick();
+    EXPECT_EQ(again.writer.stamp.description, "") << "no reading yet";
     again.core.choose(MenuCommand::StarOffset);
     EXPECT_FALSE(again.starTimer.running);
     EXPECT_EQ(again.window.caption, "Zx");

@@ -91,7 +91,9 @@ class SnapshotTestCase(zxe2e.E2ETestCase):
 
 class PictureTest(SnapshotTestCase):
     def test_form_area_then_client_area(self):
-        program, backdrop, inside = self.start_ready(self.make_program_copy())
+        # In a zone other than this machine's (UTC on test machines), so that the offset shows.
+        program, backdrop, inside = self.start_ready(self.make_program_copy(),
+                                                     env={"TZ": crosshair.ZONE_WITH_SUMMER_TIME})
         frame = self.session.frame_extents(program.wid)
         outer = self.session.outer_geometry(program.wid)
         shot = self.session.screenshot()
@@ -101,8 +103,11 @@ class PictureTest(SnapshotTestCase):
         square = crosshair.button_square(inside)
         self.assertGreater(self.opaque_share(shot, square, backdrop), 0.9, "no camera button shown")
 
+        clicked = time.time()
         self.click_button(inside)
         picture = program.wait_picture("CAP0001.jpg")
+        crosshair.assert_stamped(self, program.path("Images", "CAP0001.jpg"), clicked, time.time(),
+                                 crosshair.ZONE_WITH_SUMMER_TIME)
         self.assertEqual((picture.width, picture.height), (outer.width, outer.height), "Form Area: the outer size")
         self.assert_picture_shows(picture, (outer.x, outer.y), inside, bands, backdrop)
         # The title bar belongs to the frame: hardly a pixel of it is the gradient.

@@ -147,7 +147,10 @@ class SnapshotTest(WineCase):
         inside, columns, rows = self.bands(program)
         outer = session.geometry(wid)
 
+        clicked = time.time()
         picture = self.snapshot(program, "CAP0001.jpg")
+        # Wine takes the host's time zone: the moment in the host's local time.
+        zx.assert_stamped(self, program.path("Images", "CAP0001.jpg"), clicked, time.time())
         self.check_picture(picture, outer, inside, columns, rows, backdrop)
 
         zx.choose(session, program, zx.MENU_CAPTURE, zx.CAPTURE_CLIENT_AREA)

@@ -1,8 +1,11 @@
+#include "exifreader.h"
 #include "writertest.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string_view>
 #include <unistd.h>
@@ -33,6 +36,69 @@ TEST_F(WriterTest, ADanglingLinkHoldsItsName)
     EXPECT_TRUE(fs::is_symlink(danglingLink));
     EXPECT_FALSE(fs::exists(m_root / "nowhere.jpg"));
     EXPECT_EQ(entryCount(m_images), 1);
+}
+
+// TZ as given for the test's time, as it was afterwards.
+class TimeZone {
+public:
+    explicit TimeZone(const char *zone)
+    {
+        if (const char *was = std::getenv("TZ"))
+            m_was = was;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~TimeZone()
+    {
+        if (m_was)
+            ::setenv("TZ", m_was->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    TimeZone(const TimeZone &) = delete;
+    TimeZone &operator=(const TimeZone &) = delete;
+
+private:
+    std::optional<std::string> m_was;
+};
+
+// The local time and offset of the moment itself, not of today: each zone's winter and summer
+// (rules spelt out, so no time zone database is needed), west and east, a new year crossed.
+TEST_F(WriterTest, ExifLocalTimeAndOffsetOfTheMomentsZone)
+{
+    using namespace std::chrono;
+    const auto winter = sys_days(2024y / January / 15) + 12h + 34min + 56s + 123ms;
+    const auto summer = sys_days(2024y / July / 15) + 12h + 34min + 56s + 123ms;
+    const char *const central = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const char *const newfoundland = "NST3:30NDT,M3.2.0,M11.1.0";
+    const struct {
+        const char *zone;
+        system_clock::time_point moment;
+        const char *dateTime;
+        const char *offset;
+    } cases[] = {
+        { central, winter, "2024:01:15 13:34:56", "+01:00" },
+        { central, summer, "2024:07:15 14:34:56", "+02:00" },
+        { central, sys_days(2023y / December / 31) + 23h + 30min + 123ms, "2024:01:01 00:30:00", "+01:00" },
+        { newfoundland, winter, "2024:01:15 09:04:56", "-03:30" },
+        { newfoundland, summer, "2024:07:15 10:04:56", "-02:30" },
+        { "<+0545>-5:45", winter, "2024:01:15 18:19:56", "+05:45" },
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + " " + c.dateTime);
+        const TimeZone zone(c.zone);
+        ASSERT_TRUE(writeBmp24(bitmapPath(), kWidth, kHeight, reinterpret_cast<const std::uint8_t *>(m_picture.data()),
+            kWidth * 4, { c.moment, {} }));
+        const fs::path target = m_images / ("CAP000" + std::to_string(++n) + ".jpg");
+        ASSERT_EQ(write(target, 75), JpgResult::Written);
+        const auto exif = readExif(readFile(target));
+        ASSERT_TRUE(exif);
+        EXPECT_EQ(ExifFound::text(exif->exifIfd, 0x9003), c.dateTime);
+        EXPECT_EQ(ExifFound::text(exif->exifIfd, 0x9291), "123");
+        EXPECT_EQ(ExifFound::text(exif->exifIfd, 0x9011), c.offset);
+    }
 }
 
 TEST_F(BmpFile, OwnerOnlyAndNeverThroughALink)

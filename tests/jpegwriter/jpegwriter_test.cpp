@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -16,28 +17,6 @@ namespace zx::test {
 namespace {
 
 using namespace std::literals;
-
-// Mean absolute difference per channel (0..255) between a JPEG file and the
-// picture; the most there can be when it does not decode to a picture of that size.
-double jpegError(const fs::path &path, const std::vector<std::uint32_t> &picture)
-{
-    const std::string jpeg = readFile(path);
-    const auto *data = reinterpret_cast<const unsigned char *>(jpeg.data());
-    std::vector<std::uint8_t> rgb(picture.size() * 3);
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    tjhandle decoder = tjInitDecompress();
-    const bool ok
-        = tjDecompressHeader3(decoder, data, jpeg.size(), &width, &height, &subsampling, &colourspace) == 0
-        && width == kWidth && height == kHeight
-        && tjDecompress2(decoder, data, jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB, 0) == 0;
-    tjDestroy(decoder);
-    if (!ok)
-        return 255; // as far off as can be
-    double sum = 0;
-    for (std::size_t i = 0; i < rgb.size(); ++i)
-        sum += std::abs(static_cast<int>(picture[i / 3] >> (16 - 8 * (i % 3)) & 0xff) - rgb[i]);
-    return sum / static_cast<double>(rgb.size());
-}
 
 TEST_F(WriterTest, SnapshotDecodesBackToThePicture)
 {
@@ -171,6 +150,42 @@ TEST_F(BmpFile, WritesBottomUpBgrRowsWithPadding)
     EXPECT_FALSE(fs::exists(m_root / "a.bmp"));
 }
 
+// The description block between the headers and the pixels, which the pixel offset steps over;
+// the pixels as without it.
+TEST_F(BmpFile, DescriptionBlockBeforeThePixels)
+{
+    const std::uint32_t pixels[] = { 0xff112233u, 0xff445566u, 0xff778899u, 0xffaabbccu };
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(pixels);
+    const fs::path plain = m_root / "plain.bmp";
+    ASSERT_TRUE(writeBmp24(plain.string(), 2, 2, bytes, 8));
+    const std::string plainFile = readFile(plain);
+    const std::string text = "star offset +3.4 -1.2 px";
+    const fs::path path = m_root / "described.bmp";
+    ASSERT_TRUE(writeBmp24(path.string(), 2, 2, bytes, 8, { std::nullopt, text }));
+    const std::string file = readFile(path);
+    // 24 bytes of text: a block of 32, so the pixels at 86 and the file 102 bytes.
+    EXPECT_EQ(file.substr(0, 14), std::string("BM\x66\0\0\0\0\0\0\0\x56\0\0\0", 14));
+    EXPECT_EQ(file.substr(14, 40), plainFile.substr(14, 40));
+    EXPECT_EQ(file.substr(54, 32), "ZXDESC\x18\0"s + text);
+    EXPECT_EQ(file.substr(86), plainFile.substr(54));
+
+    // Cut at the bound, never inside a character.
+    const struct {
+        std::string text;
+        std::size_t kept;
+    } cases[] = { { std::string(512, 'a'), 512 }, { std::string(511, 'a') + "\u00fc", 511 },
+        { std::string(510, 'a') + "\u661f", 510 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.kept);
+        ASSERT_TRUE(writeBmp24(path.string(), 2, 2, bytes, 8, { std::nullopt, c.text }));
+        const std::string cut = readFile(path);
+        const std::size_t length = static_cast<unsigned char>(cut[60]) | static_cast<unsigned char>(cut[61]) << 8;
+        EXPECT_EQ(length, c.kept);
+        EXPECT_EQ(cut.substr(62, length), c.text.substr(0, c.kept));
+        EXPECT_EQ(cut.substr(cut.size() - 16), plainFile.substr(54));
+    }
+}
+
 class PublishNewFile : public WriterTest { };
 
 // Each way of giving the file its name must refuse to replace one, since on a
@@ -283,7 +298,7 @@ Bitmap busyBitmap(int width, int height, bmp::PixelLayout layout)
             p[2] = static_cast<std::uint8_t>(((x ^ y) + (seed >> 29)) & 0xff);
         }
     }
-    b.view = { b.bytes.data(), width, height, pitch, packed, layout };
+    b.view = { b.bytes.data(), width, height, pitch, packed, layout, {} };
     return b;
 }
 
@@ -318,6 +333,28 @@ TEST(JpegStrips, DecodeAsTheWholePicture)
                 EXPECT_TRUE(decoded(striped->bytes(), 1601, 1501) == expected);
             }
         }
+    }
+}
+
+// An APP1 segment goes right after the start of the stream and its JFIF header, in one piece
+// and in strips alike; the rest of the stream is as without it, the frame's height included.
+TEST(JpegStrips, App1SegmentAfterTheJfifHeader)
+{
+    const Bitmap bitmap = busyBitmap(1601, 1501, bmp::PixelLayout::Bgr24);
+    const std::vector<std::uint8_t> app1 { 0xff, 0xe1, 0x00, 0x08, 'E', 'x', 'i', 'f', 0, 0 };
+    for (const unsigned processors : { 1u, 3u }) {
+        SCOPED_TRACE(processors);
+        const auto plain = jpeg::encodeJpeg(bitmap.view, 95, processors);
+        const auto stamped = jpeg::encodeJpeg(bitmap.view, 95, processors, app1);
+        ASSERT_TRUE(plain && stamped);
+        const auto bytes = plain->bytes();
+        ASSERT_GT(bytes.size(), 20u);
+        ASSERT_EQ(std::string_view(reinterpret_cast<const char *>(bytes.data()), 4), "\xff\xd8\xff\xe0"sv);
+        const std::size_t split = 4 + (std::size_t(bytes[4]) << 8 | bytes[5]);
+        std::vector<std::uint8_t> expected(bytes.begin(), bytes.begin() + split);
+        expected.insert(expected.end(), app1.begin(), app1.end());
+        expected.insert(expected.end(), bytes.begin() + split, bytes.end());
+        EXPECT_TRUE(std::ranges::equal(stamped->bytes(), expected));
     }
 }
 

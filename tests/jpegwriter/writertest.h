@@ -7,8 +7,10 @@
 #include <zentrolux/tempbitmap.h>
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -51,6 +53,28 @@ inline std::vector<std::uint32_t> testPicture()
         }
     }
     return pixels;
+}
+
+// Mean absolute difference per channel (0..255) between a JPEG file and the
+// picture; the most there can be when it does not decode to a picture of that size.
+inline double jpegError(const fs::path &path, const std::vector<std::uint32_t> &picture)
+{
+    const std::string jpeg = readFile(path);
+    const auto *data = reinterpret_cast<const unsigned char *>(jpeg.data());
+    std::vector<std::uint8_t> rgb(picture.size() * 3);
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    tjhandle decoder = tjInitDecompress();
+    const bool ok
+        = tjDecompressHeader3(decoder, data, jpeg.size(), &width, &height, &subsampling, &colourspace) == 0
+        && width == kWidth && height == kHeight
+        && tjDecompress2(decoder, data, jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB, 0) == 0;
+    tjDestroy(decoder);
+    if (!ok)
+        return 255; // as far off as can be
+    double sum = 0;
+    for (std::size_t i = 0; i < rgb.size(); ++i)
+        sum += std::abs(static_cast<int>(picture[i / 3] >> (16 - 8 * (i % 3)) & 0xff) - rgb[i]);
+    return sum / static_cast<double>(rgb.size());
 }
 
 // A private scratch folder, which also holds the snapshot bitmap of the test

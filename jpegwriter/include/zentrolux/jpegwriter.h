@@ -21,6 +21,11 @@ extern "C" {
 // Writes the temporary snapshot bitmap as a JPEG file at `path` (8-bit text:
 // UTF-8 on Linux, the system code page on Windows) with `quality` 1..100; a
 // quality below 1 is taken as 1 and one above 100 as 100.
+// The file carries in EXIF the bitmap file's modification time as the moment
+// of the picture (DateTimeOriginal with its milliseconds and the local time
+// zone's offset then), so a caller that wants another moment sets that time;
+// and the text of the bitmap's description block (zentrolux/descriptionblock.h),
+// if it has one, as its ImageDescription.
 // `option` is reserved and should be 0. Returns 1 when the file was written;
 // any other value is a failure (see zx::JpgResult). An existing file is never
 // replaced, and on failure no file is left behind. The temporary bitmap is

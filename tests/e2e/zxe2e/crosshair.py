@@ -4,12 +4,14 @@ camera button, the popup menu and the design window, all as the screen shows the
 Functions take the session (XSession or a Wayland session) and a ProgramHandle whose wait_window() has run.
 """
 
+import datetime
 import os
 import re
+import subprocess
 
 from .display import PROGRAM_NAME, SCREEN_DPI
-from .picture import Rect, color_close
-from .waiting import EVENT_TIMEOUT, START_TIMEOUT, wait_until
+from .picture import Rect, color_close, read_exif
+from .waiting import COMMAND_TIMEOUT, EVENT_TIMEOUT, START_TIMEOUT, wait_until
 
 RED = (192, 0, 0)  # the bands, on every desktop
 # Quality 100 is written without chroma subsampling; up to 4 levels of error were seen. The gradient
@@ -100,6 +102,37 @@ def start_ready(test, below, folder=None, files=None, **options):
     program.wait_window()
     wait_see_through(test.session, program.wid, below)
     return program
+
+
+# A zone whose offset is negative, not whole hours, and changes for the summer, as a rule the C library
+# reads without a time zone database; an e2e test may start the program in it.
+ZONE_WITH_SUMMER_TIME = "NST3:30NDT,M3.2.0,M11.1.0"
+MOMENT_TOLERANCE = 0.05  # seconds the stamp may lie off the grab
+
+
+def utc_offset(timestamp, zone=None):
+    """The UTC offset at the moment in the zone (a TZ value; None: this machine's own), as date reckons it."""
+    env = dict(os.environ)
+    if zone is not None:
+        env["TZ"] = zone
+    text = subprocess.run(["date", "-d", f"@{int(timestamp)}", "+%z"], env=env, capture_output=True, text=True,
+                          check=True, timeout=COMMAND_TIMEOUT).stdout.strip()
+    minutes = int(text[1:3]) * 60 + int(text[3:5])
+    return datetime.timedelta(minutes=-minutes if text[0] == "-" else minutes)
+
+
+def assert_stamped(test, path, clicked, seen, zone=None):
+    """The snapshot file's EXIF names the moment of its grab, which lies between clicked (time.time() just
+    before the click) and seen (once the file was there), in the program's local time: the offset is the
+    zone's at that moment (zone as utc_offset takes it). No description: the program gives none yet."""
+    exif = read_exif(path)
+    test.assertIsNotNone(exif["taken"], f"no moment of the grab in the EXIF of {path}: {exif['fields']}")
+    test.assertEqual(exif["version"], "0232")
+    stamp = exif["taken"].timestamp()
+    test.assertTrue(clicked - MOMENT_TOLERANCE <= stamp <= seen + MOMENT_TOLERANCE,
+                    f"{exif['fields']}: {stamp:.3f}, not between the click ({clicked:.3f}) and the file ({seen:.3f})")
+    test.assertEqual(exif["taken"].utcoffset(), utc_offset(stamp, zone), exif["fields"])
+    test.assertIsNone(exif["description"])
 
 
 def _runs(indices):

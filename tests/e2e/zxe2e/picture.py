@@ -1,10 +1,16 @@
-"""Screen rectangles and pictures: Rect, Image (8-bit RGB), reading picture files, the backdrop's gradient."""
+"""Screen rectangles and pictures: Rect, Image (8-bit RGB), reading picture files and their EXIF, the
+backdrop's gradient."""
 
 import collections
+import datetime
+import json
+import re
 import subprocess
 import sys
 
 from .waiting import COMMAND_TIMEOUT
+
+SYSTEM_PYTHON = "/usr/bin/python3"  # has python3-gi and python3-pil; the one running the tests may not
 
 
 class Rect(collections.namedtuple("Rect", "x y width height")):
@@ -175,6 +181,39 @@ def load_image(path):
     if result.returncode != 0:
         raise RuntimeError(f"convert could not read {path}: {result.stderr.decode(errors='replace').strip()}")
     return Image.from_pnm(result.stdout)
+
+
+# Run by the system's python3: Pillow reads the EXIF as picture viewers do.
+_READ_EXIF = """
+import json, sys
+from PIL import Image
+with Image.open(sys.argv[1]) as picture:
+    exif = picture.getexif()
+    inner = exif.get_ifd(0x8769)
+    version = inner.get(0x9000)
+    print(json.dumps({"description": exif.get(0x010E), "taken": inner.get(0x9003), "subsecond": inner.get(0x9291),
+                      "offset": inner.get(0x9011), "version": version.decode("latin-1") if version else None}))
+"""
+
+
+def read_exif(path):
+    """The EXIF of a JPEG file that matters here, as Pillow reads it: a dict of "taken", the moment that
+    DateTimeOriginal, SubSecTimeOriginal (milliseconds) and OffsetTimeOriginal name together, an aware
+    datetime (None unless all three are there in their forms); "description", the ImageDescription or None;
+    "version", the ExifVersion or None; and "fields", the texts as read."""
+    result = subprocess.run([SYSTEM_PYTHON, "-c", _READ_EXIF, path], capture_output=True, text=True,
+                            timeout=COMMAND_TIMEOUT)
+    if result.returncode != 0:
+        raise RuntimeError(f"Pillow could not read the EXIF of {path}: {result.stderr.strip()}")
+    fields = json.loads(result.stdout)
+    taken = None
+    offset = re.fullmatch(r"([+-])(\d\d):(\d\d)", fields["offset"] or "")
+    if fields["taken"] and re.fullmatch(r"\d{3}", fields["subsecond"] or "") and offset:
+        sign = -1 if offset.group(1) == "-" else 1
+        zone = datetime.timezone(sign * datetime.timedelta(hours=int(offset.group(2)), minutes=int(offset.group(3))))
+        taken = datetime.datetime.strptime(fields["taken"], "%Y:%m:%d %H:%M:%S").replace(
+            microsecond=int(fields["subsecond"]) * 1000, tzinfo=zone)
+    return {"taken": taken, "description": fields["description"], "version": fields["version"], "fields": fields}
 
 
 # ---------------------------------------------------------------------------------------------------

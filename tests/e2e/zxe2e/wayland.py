@@ -33,13 +33,12 @@ import unittest
 
 from . import display, xlib
 from .display import SCREEN_HEIGHT, SCREEN_WIDTH, E2ETestCase, Process, XDisplayClient, reported_clicks
-from .picture import Image, load_image
+from .picture import SYSTEM_PYTHON, Image, load_image
 from .waiting import COMMAND_TIMEOUT, EVENT_TIMEOUT, START_TIMEOUT, happens_within, wait_until
 
 SESSION_USER = "zxwl"
 HERE = os.path.dirname(os.path.abspath(__file__))
 AGENT = os.path.join(HERE, "wlagent.py")
-SYSTEM_PYTHON = "/usr/bin/python3"  # has python3-gi; the one running the tests may not
 COLOR = (40, 110, 60)  # the native window's colour: nothing else on these screens has it
 # wlroots compositors (sway, labwc) without a display or input devices, drawing without a GPU.
 WLROOTS_HEADLESS = {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": "1",

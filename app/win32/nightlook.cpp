@@ -270,4 +270,71 @@ void paintEditAtNight(HWND edit)
     SetWindowSubclass(edit, nightEditProc, EditSubclassId, 0);
 }
 
+namespace {
+
+constexpr UINT_PTR FrameSubclassId = 2;
+
+void paintNightFrame(HWND window)
+{
+    HDC dc = GetWindowDC(window);
+    RECT outer;
+    GetWindowRect(window, &outer);
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT *>(&client), 2);
+    OffsetRect(&client, -outer.left, -outer.top);
+    OffsetRect(&outer, -outer.left, -outer.top);
+    if (!IsRectEmpty(&client) && !EqualRect(&client, &outer)) {
+        ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+        fill(dc, outer, NightBlack);
+    }
+    frame(dc, outer, NightDim);
+    ReleaseDC(window, dc);
+}
+
+LRESULT CALLBACK nightFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_NCPAINT) {
+        paintNightFrame(window);
+        return 0;
+    }
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    // Popup menus draw their border with their items.
+    if (message == WM_NCACTIVATE || message == WM_PAINT || message == WM_PRINTCLIENT)
+        paintNightFrame(window);
+    return result;
+}
+
+LRESULT CALLBACK menuCreation(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        // The system's class of popup menus.
+        wchar_t name[16] {};
+        if (GetClassNameW(reinterpret_cast<HWND>(wParam), name, int(std::size(name))) > 0
+            && lstrcmpW(name, L"#32768") == 0)
+            SetWindowSubclass(reinterpret_cast<HWND>(wParam), nightFrameProc, FrameSubclassId, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+void frameForNight(HWND window, bool night)
+{
+    if (night)
+        SetWindowSubclass(window, nightFrameProc, FrameSubclassId, 0);
+    else
+        RemoveWindowSubclass(window, nightFrameProc, FrameSubclassId);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+        SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void withNightMenuFrames(const std::function<void()> &call)
+{
+    HHOOK hook = SetWindowsHookExW(WH_CBT, menuCreation, nullptr, GetCurrentThreadId());
+    call();
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+}
+
 } // namespace zx

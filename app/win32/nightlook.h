@@ -3,6 +3,8 @@
 #include "colours.h"
 #include "text.h"
 
+#include <functional>
+
 namespace zx {
 
 // Drawing in the night colours (colours.h) where the system's own controls
@@ -28,5 +30,11 @@ void measureNightMenuItem(MEASUREITEMSTRUCT &item, const wchar_t *caption);
 // Makes an edit control paint itself at night: its text NightRed on black,
 // what is selected black on NightDim, a NightRed caret.
 void paintEditAtNight(HWND edit);
+
+// Draws the window's border (the system's, grey) dim red on black while night is set.
+void frameForNight(HWND window, bool night);
+
+// Runs call with every popup menu it opens framed for the night.
+void withNightMenuFrames(const std::function<void()> &call);
 
 } // namespace zx

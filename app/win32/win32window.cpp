@@ -311,10 +311,12 @@ void Win32Window::showNight(bool night)
     // The tooltip in the night colours; the visual style would ignore them.
     if (night) {
         SetWindowTheme(m_tip, L"", L"");
+        frameForNight(m_tip, true);
         SendMessageW(m_tip, TTM_SETTIPBKCOLOR, colorRef(NightBlack), 0);
         SendMessageW(m_tip, TTM_SETTIPTEXTCOLOR, colorRef(NightRed), 0);
     } else {
         SetWindowTheme(m_tip, nullptr, nullptr);
+        frameForNight(m_tip, false);
         SendMessageW(m_tip, TTM_SETTIPBKCOLOR, GetSysColor(COLOR_INFOBK), 0);
         SendMessageW(m_tip, TTM_SETTIPTEXTCOLOR, GetSysColor(COLOR_INFOTEXT), 0);
     }
@@ -353,7 +355,11 @@ void Win32Window::popupMenu(PixelPoint atInside)
     ClientToScreen(m_hwnd, &at);
     // Without this the menu stays open when the user clicks elsewhere.
     SetForegroundWindow(m_hwnd);
-    TrackPopupMenu(m_menu, 0, at.x, at.y, 0, m_hwnd, nullptr);
+    const auto track = [&] { TrackPopupMenu(m_menu, 0, at.x, at.y, 0, m_hwnd, nullptr); };
+    if (m_look.night)
+        withNightMenuFrames(track);
+    else
+        track();
     PostMessageW(m_hwnd, WM_NULL, 0, 0);
 }
 

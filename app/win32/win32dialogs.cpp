@@ -1,6 +1,7 @@
 #include "win32dialogs.h"
 
 #include "infotext.h"
+#include "nightlook.h"
 #include "resource.h"
 #include "numbers.h"
 #include "win32window.h"
@@ -8,6 +9,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cwctype>
+#include <vector>
 
 namespace zx {
 
@@ -26,6 +29,9 @@ struct Box {
     HBITMAP artwork = nullptr; // the About window paints it and opens the web site on a click
     bool editFills = false; // the help text fills its window
     HFONT font = nullptr; // the text's, at the monitor's dots per inch; the box deletes it
+    bool night = false; // black, its text and buttons dim red
+    int defaultId = IDOK; // what Return chooses at night, the buttons being owner-drawn
+    bool yesNo = false; // Y and N answer it
 };
 
 LRESULT CALLBACK boxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -36,7 +42,9 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto *box = reinterpret_cast<Box *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (message) {
     case WM_COMMAND:
-        if (box != nullptr && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        if (box != nullptr
+            && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDYES
+                || LOWORD(wParam) == IDNO)) {
             if (LOWORD(wParam) == IDOK) {
                 if (HWND edit = GetDlgItem(hwnd, EditId)) {
                     std::wstring text(std::size_t(GetWindowTextLengthW(edit)) + 1, L'\0');
@@ -67,7 +75,52 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
+    case DM_GETDEFID:
+        if (box != nullptr && box->night)
+            return MAKELRESULT(box->defaultId, DC_HASDEFID);
+        break;
+    case WM_ERASEBKGND:
+        if (box != nullptr && box->night) {
+            RECT client;
+            GetClientRect(hwnd, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            return 1;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+        if (box != nullptr && box->night) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, colorRef(NightRed));
+            SetBkColor(dc, colorRef(NightBlack));
+            return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+        }
+        break;
+    case WM_DRAWITEM:
+        if (box != nullptr && box->night) {
+            drawNightButton(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+            return TRUE;
+        }
+        break;
     case WM_PAINT:
+        if (box != nullptr && box->night && box->artwork == nullptr && !box->editFills) {
+            // The line to type in has no sunken edge at night: a dim frame instead.
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (HWND edit = GetDlgItem(hwnd, EditId)) {
+                RECT r;
+                GetWindowRect(edit, &r);
+                MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT *>(&r), 2);
+                InflateRect(&r, 2, 2);
+                HBRUSH dim = CreateSolidBrush(colorRef(NightDim));
+                FrameRect(dc, &r, dim);
+                DeleteObject(dim);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
         if (box != nullptr && box->artwork != nullptr) {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
@@ -150,13 +203,23 @@ SIZE textExtent(HFONT font, const std::wstring &text, int maxWidth)
     return { r.right - r.left, r.bottom - r.top };
 }
 
-HWND child(HWND parent, HFONT font, const wchar_t *kind, const std::wstring &text, DWORD style, int id, RECT r)
+HWND child(HWND parent, const Box &box, const wchar_t *kind, const std::wstring &text, DWORD style, int id, RECT r)
 {
-    HWND w = CreateWindowExW(kind == std::wstring(L"EDIT") ? WS_EX_CLIENTEDGE : 0, kind, text.c_str(),
+    const bool edit = kind == std::wstring(L"EDIT");
+    if (box.night && kind == std::wstring(L"BUTTON")) {
+        // The system's push buttons stay grey whatever colours they are given.
+        style = (style & ~DWORD(BS_TYPEMASK)) | BS_OWNERDRAW;
+    } else if (box.night && edit) {
+        InflateRect(&r, -2, -2); // inside the frame the box draws in place of the sunken edge
+        style &= ~DWORD(WS_VSCROLL); // the system's scroll bar is grey; keys and the wheel still scroll
+    }
+    HWND w = CreateWindowExW(edit && !box.night ? WS_EX_CLIENTEDGE : 0, kind, text.c_str(),
         WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
         reinterpret_cast<HMENU>(INT_PTR(id)), reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
         nullptr);
-    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(box.font), TRUE);
+    if (box.night && edit && (style & ES_MULTILINE) == 0)
+        paintEditAtNight(w);
     return w;
 }
 
@@ -196,6 +259,14 @@ void runBox(HWND hwnd, Box &box, const std::function<void()> &onEscape = {})
             && (msg.hwnd == hwnd || IsChild(hwnd, msg.hwnd))) {
             onEscape();
             continue;
+        }
+        if (box.yesNo && msg.message == WM_CHAR && (msg.hwnd == hwnd || IsChild(hwnd, msg.hwnd))) {
+            const auto key = std::towlower(wint_t(msg.wParam));
+            if (key == L'y' || key == L'n') {
+                box.result = key == L'y' ? IDYES : IDNO;
+                box.done = true;
+                continue;
+            }
         }
         if (IsDialogMessageW(hwnd, &msg))
             continue;
@@ -245,13 +316,58 @@ Win32Dialogs::Win32Dialogs(Win32Window &window, std::wstring title)
 
 void Win32Dialogs::warn(const std::string &text)
 {
-    MessageBoxW(m_window.handle(), widen(text).c_str(), m_title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    if (m_window.night())
+        nightMessage(text, false);
+    else
+        MessageBoxW(m_window.handle(), widen(text).c_str(), m_title.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool Win32Dialogs::confirm(const std::string &question)
 {
+    if (m_window.night())
+        return nightMessage(question, true) == IDYES;
     return MessageBoxW(m_window.handle(), widen(question).c_str(), m_title.c_str(), MB_YESNO | MB_ICONQUESTION)
         == IDYES;
+}
+
+int Win32Dialogs::nightMessage(const std::string &text, bool yesNo)
+{
+    // The system's message box takes no colours: at night, one of ours, as the problem message is.
+    const Scale s(m_window.dpi());
+    Box box;
+    box.night = true;
+    box.yesNo = yesNo;
+    box.defaultId = yesNo ? IDYES : IDOK;
+    box.font = messageFont(s.dpi());
+    const std::wstring message = withCarriageReturns(text);
+    const int margin = s(12);
+    const int buttonWidth = s(80);
+    const int buttonHeight = s(26);
+    const int gap = s(8);
+    const SIZE extent = textExtent(box.font, message, s(420));
+    const int buttons = yesNo ? 2 : 1;
+    const int row = buttons * buttonWidth + (buttons - 1) * gap;
+    const int width = std::max({ int(extent.cx), s(220), row }) + 2 * margin;
+    const int height = margin + int(extent.cy) + margin + buttonHeight + margin;
+    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
+        height, s.dpi(), box);
+    child(hwnd, box, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
+        { margin, margin, width - margin, margin + int(extent.cy) });
+    const int buttonTop = margin + int(extent.cy) + margin;
+    int left = (width - row) / 2;
+    HWND first = nullptr;
+    for (const auto &[caption, id] : yesNo ? std::vector<std::pair<const wchar_t *, int>> { { L"Yes", IDYES }, { L"No", IDNO } }
+                                           : std::vector<std::pair<const wchar_t *, int>> { { L"OK", IDOK } }) {
+        HWND button = child(hwnd, box, L"BUTTON", caption, WS_TABSTOP | BS_PUSHBUTTON, id,
+            { left, buttonTop, left + buttonWidth, buttonTop + buttonHeight });
+        if (first == nullptr)
+            first = button;
+        left += buttonWidth + gap;
+    }
+    SetFocus(first);
+    runModal(m_window.handle(), hwnd, box);
+    destroyBox(nullptr, box);
+    return box.result;
 }
 
 std::optional<std::string> Win32Dialogs::askText(const std::string &prompt, const std::string &initial)
@@ -259,6 +375,7 @@ std::optional<std::string> Win32Dialogs::askText(const std::string &prompt, cons
     // The system has no input box: the prompt above a line to type in, OK and Cancel beside it.
     const Scale s(m_window.dpi());
     Box box;
+    box.night = m_window.night();
     box.font = messageFont(s.dpi());
     const std::wstring text = withCarriageReturns(prompt);
     const int margin = s(10);
@@ -273,13 +390,13 @@ std::optional<std::string> Win32Dialogs::askText(const std::string &prompt, cons
     HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
         height, s.dpi(), box);
     const int buttonLeft = width - margin - buttonWidth;
-    child(hwnd, box.font, L"STATIC", text, SS_LEFT | SS_NOPREFIX, TextId,
+    child(hwnd, box, L"STATIC", text, SS_LEFT | SS_NOPREFIX, TextId,
         { margin, margin, margin + textWidth, margin + textHeight });
-    child(hwnd, box.font, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
+    child(hwnd, box, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
         { buttonLeft, margin, buttonLeft + buttonWidth, margin + buttonHeight });
-    child(hwnd, box.font, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
+    child(hwnd, box, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
         { buttonLeft, margin + buttonHeight + s(6), buttonLeft + buttonWidth, margin + 2 * buttonHeight + s(6) });
-    HWND edit = child(hwnd, box.font, L"EDIT", widen(initial), WS_TABSTOP | ES_AUTOHSCROLL, EditId,
+    HWND edit = child(hwnd, box, L"EDIT", widen(initial), WS_TABSTOP | ES_AUTOHSCROLL, EditId,
         { margin, editTop, width - margin, editTop + buttonHeight });
     SetFocus(edit);
     SendMessageW(edit, EM_SETSEL, 0, -1);
@@ -296,6 +413,7 @@ void Win32Dialogs::showProblem(const std::string &text, const std::function<void
     // message waits, so a sequence that fails at every tick can be stopped.
     const Scale s(m_window.dpi());
     Box box;
+    box.night = m_window.night();
     box.font = messageFont(s.dpi());
     const std::wstring message = withCarriageReturns(text);
     const int margin = s(12);
@@ -306,10 +424,10 @@ void Win32Dialogs::showProblem(const std::string &text, const std::function<void
     const int height = margin + int(extent.cy) + margin + buttonHeight + margin;
     HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
         height, s.dpi(), box);
-    child(hwnd, box.font, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
+    child(hwnd, box, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
         { margin, margin, width - margin, margin + int(extent.cy) });
     const int buttonTop = margin + int(extent.cy) + margin;
-    HWND ok = child(hwnd, box.font, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
+    HWND ok = child(hwnd, box, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
         { (width - buttonWidth) / 2, buttonTop, (width + buttonWidth) / 2, buttonTop + buttonHeight });
     SetFocus(ok);
     m_problem = hwnd;
@@ -330,13 +448,14 @@ void Win32Dialogs::showHelp()
     const int tpp = twipsPerPixel(s.dpi());
     const InfoSize inside = helpInsideSize(tpp, tpp);
     Box box;
+    box.night = m_window.night();
     box.editFills = true;
     box.font = messageFont(s.dpi());
     HWND hwnd = makeBox(m_window.instance(), m_window.handle(), widen(helpCaption()), WS_OVERLAPPEDWINDOW,
         inside.width, inside.height, s.dpi(), box);
     RECT client;
     GetClientRect(hwnd, &client);
-    child(hwnd, box.font, L"EDIT", widen(helpText()), ES_MULTILINE | ES_READONLY | WS_VSCROLL, EditId, client);
+    child(hwnd, box, L"EDIT", widen(helpText()), ES_MULTILINE | ES_READONLY | WS_VSCROLL, EditId, client);
     runModal(m_window.handle(), hwnd, box);
     destroyBox(nullptr, box);
 }
@@ -346,8 +465,15 @@ void Win32Dialogs::showAbout()
     const Scale s(m_window.dpi());
     const int tpp = twipsPerPixel(s.dpi());
     Box box;
+    box.night = m_window.night();
     box.artwork = static_cast<HBITMAP>(
         LoadImageW(m_window.instance(), MAKEINTRESOURCEW(ZX_IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0));
+    if (box.night) {
+        if (HBITMAP night = nightPicture(box.artwork)) {
+            DeleteObject(box.artwork);
+            box.artwork = night;
+        }
+    }
     BITMAP bm { 0, 395, 111, 0, 0, 0, nullptr };
     if (box.artwork != nullptr)
         GetObjectW(box.artwork, sizeof bm, &bm);

@@ -26,6 +26,9 @@ public:
     void openFolder(const std::filesystem::path &folder) override;
 
 private:
+    // A message with OK, or Yes and No, in the night colours; returns the button's id.
+    int nightMessage(const std::string &text, bool yesNo);
+
     Win32Window &m_window;
     std::wstring m_title;
     HWND m_problem = nullptr; // while the problem message is shown

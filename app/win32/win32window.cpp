@@ -1,11 +1,13 @@
 #include "win32window.h"
 
 #include "crosshair.h"
+#include "nightlook.h"
 #include "numbers.h"
 #include "resource.h"
 #include "screencopy.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 
@@ -73,9 +75,12 @@ Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
 
     m_camera = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(ZX_IDB_CAMERA), IMAGE_BITMAP, 0, 0, 0));
     m_splash = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(ZX_IDB_SPLASH), IMAGE_BITMAP, 0, 0, 0));
+    m_cameraNight = nightPicture(m_camera);
+    m_splashNight = nightPicture(m_splash);
     m_button = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_BITMAP, 0, 0, 25, 25,
         m_hwnd, reinterpret_cast<HMENU>(INT_PTR(ButtonId)), instance, nullptr);
     SendMessageW(m_button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_camera));
+    m_buttonDayStyle = GetWindowLongPtrW(m_button, GWL_STYLE);
     // The camera button's tooltip, shown while the pointer rests on it. Owned by
     // no window: an owned popup would follow the crosshair out of the topmost
     // band and, under Wine, keep it from coming back.
@@ -98,15 +103,20 @@ Win32Window::Win32Window(HINSTANCE instance, const std::wstring &programName)
     std::vector<HMENU> parents { m_menu };
     for (const MenuRow &row : popupMenuRows()) {
         parents.resize(std::size_t(row.depth) + 1);
+        HMENU menu = parents.back();
+        const UINT position = UINT(GetMenuItemCount(menu));
         const std::wstring caption = widen(row.caption);
         if (row.isSeparator()) {
-            AppendMenuW(parents.back(), MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            m_menuEntries.push_back({ menu, position, {}, true, false });
         } else if (row.isTitle()) {
             HMENU sub = CreatePopupMenu();
-            AppendMenuW(parents.back(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption.c_str());
+            AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption.c_str());
             parents.push_back(sub);
+            m_menuEntries.push_back({ menu, position, caption, false, true });
         } else {
-            AppendMenuW(parents.back(), MF_STRING, UINT_PTR(menuId(row.command)), caption.c_str());
+            AppendMenuW(menu, MF_STRING, UINT_PTR(menuId(row.command)), caption.c_str());
+            m_menuEntries.push_back({ menu, position, caption, false, false });
         }
     }
 }
@@ -122,6 +132,8 @@ Win32Window::~Win32Window()
     DeleteObject(m_lineBrush);
     DeleteObject(m_camera);
     DeleteObject(m_splash);
+    DeleteObject(m_cameraNight);
+    DeleteObject(m_splashNight);
 }
 
 void Win32Window::attach(Crosshair &core)
@@ -265,8 +277,49 @@ void Win32Window::setLook(const WindowLook &look)
         DeleteObject(m_lineBrush);
         m_lineBrush = CreateSolidBrush(toColorRef(look.colour));
     }
+    const bool nightChanged = look.night != m_look.night;
     m_look = look;
+    if (nightChanged)
+        showNight(look.night);
     InvalidateRect(m_hwnd, nullptr, FALSE);
+}
+
+void Win32Window::showNight(bool night)
+{
+    // The menu's items draw themselves at night; by day they are the system's.
+    for (MenuEntry &entry : m_menuEntries) {
+        MENUITEMINFOW item {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_DATA | (entry.separator ? 0 : MIIM_STRING);
+        item.fType = (entry.separator ? MFT_SEPARATOR : MFT_STRING) | (night ? MFT_OWNERDRAW : 0);
+        item.dwItemData = night ? reinterpret_cast<ULONG_PTR>(&entry) : 0;
+        if (!entry.separator && !night)
+            item.dwTypeData = entry.caption.data();
+        SetMenuItemInfoW(entry.menu, entry.position, TRUE, &item);
+    }
+    MENUINFO menu {};
+    menu.cbSize = sizeof menu;
+    menu.fMask = MIM_BACKGROUND | MIM_APPLYTOSUBMENUS;
+    menu.hbrBack = night ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : nullptr;
+    SetMenuInfo(m_menu, &menu);
+
+    // The camera button: its tinted picture on black, drawn by the window.
+    SetWindowLongPtrW(m_button, GWL_STYLE,
+        night ? (m_buttonDayStyle & ~LONG_PTR(BS_TYPEMASK | BS_BITMAP)) | BS_OWNERDRAW : m_buttonDayStyle);
+    InvalidateRect(m_button, nullptr, TRUE);
+
+    // The tooltip in the night colours; the visual style would ignore them.
+    if (night) {
+        SetWindowTheme(m_tip, L"", L"");
+        frameForNight(m_tip, true);
+        SendMessageW(m_tip, TTM_SETTIPBKCOLOR, colorRef(NightBlack), 0);
+        SendMessageW(m_tip, TTM_SETTIPTEXTCOLOR, colorRef(NightRed), 0);
+    } else {
+        SetWindowTheme(m_tip, nullptr, nullptr);
+        frameForNight(m_tip, false);
+        SendMessageW(m_tip, TTM_SETTIPBKCOLOR, GetSysColor(COLOR_INFOBK), 0);
+        SendMessageW(m_tip, TTM_SETTIPTEXTCOLOR, GetSysColor(COLOR_INFOTEXT), 0);
+    }
 }
 
 ScreenPixels Win32Window::buttonPixels() const
@@ -302,7 +355,11 @@ void Win32Window::popupMenu(PixelPoint atInside)
     ClientToScreen(m_hwnd, &at);
     // Without this the menu stays open when the user clicks elsewhere.
     SetForegroundWindow(m_hwnd);
-    TrackPopupMenu(m_menu, 0, at.x, at.y, 0, m_hwnd, nullptr);
+    const auto track = [&] { TrackPopupMenu(m_menu, 0, at.x, at.y, 0, m_hwnd, nullptr); };
+    if (m_look.night)
+        withNightMenuFrames(track);
+    else
+        track();
     PostMessageW(m_hwnd, WM_NULL, 0, 0);
 }
 
@@ -415,6 +472,27 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
         else if (lParam == 0 && LOWORD(wParam) >= FirstMenuId && LOWORD(wParam) <= menuId(MenuCommand::SoundOff))
             m_core->choose(MenuCommand(LOWORD(wParam) - FirstMenuId));
         return 0;
+    case WM_MEASUREITEM: {
+        auto *item = reinterpret_cast<MEASUREITEMSTRUCT *>(lParam);
+        if (item->CtlType != ODT_MENU)
+            break;
+        const auto *entry = reinterpret_cast<const MenuEntry *>(item->itemData);
+        measureNightMenuItem(*item, entry != nullptr && !entry->separator ? entry->caption.c_str() : nullptr);
+        return TRUE;
+    }
+    case WM_DRAWITEM: {
+        const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
+        if (item->CtlType == ODT_BUTTON) {
+            drawNightButton(*item, m_cameraNight);
+            return TRUE;
+        }
+        if (item->CtlType != ODT_MENU)
+            break;
+        const auto *entry = reinterpret_cast<const MenuEntry *>(item->itemData);
+        drawNightMenuItem(*item, entry != nullptr && !entry->separator ? entry->caption.c_str() : nullptr,
+            entry != nullptr && entry->hasSubmenu);
+        return TRUE;
+    }
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
@@ -460,9 +538,10 @@ void Win32Window::paint()
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         const PixelRect &to = m_look.splashPicture;
         BITMAP bm {};
-        if (m_splash != nullptr && GetObjectW(m_splash, sizeof bm, &bm) != 0 && to.width() > 0 && to.height() > 0) {
+        HBITMAP picture = m_look.night && m_splashNight != nullptr ? m_splashNight : m_splash;
+        if (picture != nullptr && GetObjectW(picture, sizeof bm, &bm) != 0 && to.width() > 0 && to.height() > 0) {
             HDC source = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(source, m_splash);
+            HGDIOBJ old = SelectObject(source, picture);
             SetStretchBltMode(dc, HALFTONE);
             StretchBlt(dc, to.left, to.top, to.width(), to.height(), source, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
             SelectObject(source, old);

@@ -25,6 +25,8 @@ public:
     void attach(Crosshair &core);
     [[nodiscard]] HWND handle() const { return m_hwnd; }
     [[nodiscard]] HINSTANCE instance() const { return m_instance; }
+    // Whether every window shows the night colours.
+    [[nodiscard]] bool night() const { return m_look.night; }
     // Dots per inch of the monitor the window is on.
     [[nodiscard]] int dpi() const;
 
@@ -64,6 +66,16 @@ private:
     void keyDown(WPARAM key);
     void paint();
     [[nodiscard]] PixelRect actualOuter() const;
+    void showNight(bool night);
+
+    // A row of the popup menu, as its owner-drawn item at night finds it.
+    struct MenuEntry {
+        HMENU menu;
+        UINT position;
+        std::wstring caption; // empty for a separator
+        bool separator;
+        bool hasSubmenu;
+    };
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
@@ -75,6 +87,10 @@ private:
     HBRUSH m_lineBrush = nullptr; // of the look's colour
     HBITMAP m_camera = nullptr;
     HBITMAP m_splash = nullptr;
+    HBITMAP m_cameraNight = nullptr;
+    HBITMAP m_splashNight = nullptr;
+    std::vector<MenuEntry> m_menuEntries; // not resized once built: items point into it
+    LONG_PTR m_buttonDayStyle = 0;
     Crosshair *m_core = nullptr;
     WindowLook m_look;
     // Quick keys outrun the window manager, whose late reports of earlier

@@ -383,6 +383,120 @@ class ModalTest(WineCase):
             self.assertIn(b"   Pixels       = 4\r\n", f.read())
 
 
+# At night nothing the program draws may hold more green or blue than this: the sky behind is (10, 10, 10).
+NIGHT_SKY = (10, 10, 10)
+NIGHT_GREEN_BLUE = 12
+
+
+def daylight(color):
+    return max(color[1:]) > NIGHT_GREEN_BLUE
+
+
+class NightTest(WineCase):
+    """With the night colours set, every window the program draws inside itself is dim red on black: the
+    splash, the camera button, its tooltip, the menu and a submenu, the messages, the interval prompt, Help
+    and About. The title bars are the system's. The pictures are kept in $ZX_E2E_ARTIFACTS/night."""
+
+    def keep(self, picture, name):
+        folder = os.environ.get("ZX_E2E_ARTIFACTS")
+        if folder:
+            os.makedirs(os.path.join(folder, "night"), exist_ok=True)
+            picture.save(os.path.join(folder, "night", name + ".png"))
+
+    def steady(self, area, name):
+        """The screen over area once it shows something of the program's own and stops changing."""
+        seen = []
+
+        def drawn():
+            shot = self.session.screenshot().crop(area)
+            done = seen and seen[-1].data == shot.data and shot.count(lambda c: c[0] > 40) > 0
+            seen.append(shot)
+            return done
+
+        self.wait_until(drawn, message=f"{name} was not drawn")
+        return seen[-1]
+
+    def assert_night(self, area, name):
+        """Each window on its own: one in the day's colours leaves the others still looked at."""
+        with self.subTest(window=name):
+            picture = self.steady(area, name)
+            self.keep(picture, name)
+            wrong = [(x, y, picture.pixel(x, y)) for y in range(picture.height) for x in range(picture.width)
+                     if daylight(picture.pixel(x, y))]
+            self.assertEqual(wrong[:5], [], f"{name}: {len(wrong)} of {picture.width * picture.height} pixels in "
+                                            "colours of the day")
+
+    def dialog(self, program, name):
+        box = zx.wait_dialog(self.session, program)
+        self.assert_night(self.session.geometry(box), name)
+        return box
+
+    def test_every_window_at_night(self):
+        session = self.session
+        sky = self.start_backdrop(pattern=NIGHT_SKY)
+        folder = self.make_program_copy(files={SETTINGS: "[TELESCOPE]\r\nNight = 1\r\n",
+                                               "Images/CAP0001.jpg": b"x"})
+        program = self.start_program(folder)
+        program.wait_window()
+        inside = zx.design_inside()
+        # The splash, in the inside of a first start, before it gives way to the see-through inside.
+        self.assert_night(inside, "splash")
+        zx.wait_see_through(session, program.wid, sky)
+        if program.frame is None:
+            program.measure_frame()
+        wid = program.wid
+        self.assertEqual(program.inside(), inside)
+        button = zx.button_square(inside)
+        self.assert_night(button, "camera-button")
+
+        session.run(["xdotool", "mousemove", str(button.center[0]), str(button.center[1])])
+        tip = self.wait_until(lambda: zx.other_windows(session, program), message="no tooltip")[0]
+        self.assert_night(session.geometry(tip), "tooltip")
+        session.run(["xdotool", "mousemove", "10", "10"])
+        self.wait_until(lambda: not zx.other_windows(session, program), message="the tooltip stayed")
+
+        # The menu and the Telescope submenu, whose Night Colours item is checked.
+        menu = zx.open_menu(session, program)
+        session.key(["Down"] * 9 + ["Right"])
+        sub = self.wait_until(lambda: set(zx.other_windows(session, program)) - menu, message="no submenu")
+        for name, window in (("menu", min(menu)), ("submenu", min(sub))):
+            self.assert_night(session.geometry(window), name)
+        session.key(["Escape", "Escape"])
+        self.wait_until(lambda: not zx.other_windows(session, program), message="the menu stayed")
+
+        # The interval prompt, and the warning an interval out of range brings.
+        zx.choose(session, program, zx.MENU_SEQUENCE, zx.SEQUENCE_START)
+        prompt = self.dialog(program, "prompt")
+        session.key("ctrl+a", prompt)
+        session.type_text("0", prompt)
+        session.key("Return", prompt)
+        self.wait_until(lambda: prompt not in zx.dialogs(session, program), message="the prompt stayed")
+        session.key("Return", self.dialog(program, "warning"))
+        self.wait_until(lambda: not zx.dialogs(session, program), message="the warning stayed")
+
+        # The question before Clear, answered No.
+        zx.choose(session, program, zx.MENU_IMAGES, zx.IMAGES_CLEAR)
+        session.key("n", self.dialog(program, "clear"))
+        self.wait_until(lambda: not zx.dialogs(session, program), message="the question stayed")
+        self.assertEqual(program.images(), ["CAP0001.jpg"])
+
+        # The problem message: no Images folder to save in.
+        shutil.rmtree(program.path("Images"))
+        session.key("space", wid)
+        session.key("Return", self.dialog(program, "problem"))
+        self.wait_until(lambda: not zx.dialogs(session, program), message="the message stayed")
+
+        session.key("F1", wid)
+        window = session.wait_window(zx.help_title(), pid=program.process.pid)
+        self.assert_night(session.geometry(window), "help")
+        zx.close_dialog(session, program, window, zx.help_title())
+        zx.choose(session, program, zx.MENU_ABOUT)
+        window = session.wait_window(zx.about_title(), pid=program.process.pid)
+        self.assert_night(session.geometry(window), "about")
+        zx.close_dialog(session, program, window, zx.about_title())
+        self.assertEqual(program.close(), 0)
+
+
 class DpiTest(WineCase):
     """The problem message, the interval prompt, Help and About take their size and font from the
     monitor's dots per inch; their pictures are kept in $ZX_E2E_ARTIFACTS/dpi."""

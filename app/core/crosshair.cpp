@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <system_error>
 
@@ -572,6 +573,8 @@ void Crosshair::starTick()
         const ScreenPoint centre = crosshairCentre(inside);
         const ScreenPoint offset { star.at.x - centre.x, star.at.y - centre.y };
         const auto now = m_clock.systemNow();
+        if (m_starOffsetNow && std::hypot(offset.x - m_starOffsetNow->x, offset.y - m_starOffsetNow->y) > StarJumpPixels)
+            m_drift.clear();
         m_drift.add(std::chrono::duration<double>(now.time_since_epoch()).count(), offset);
         m_starOffsetNow = offset;
         appendOffsets(star, offset);

@@ -17,6 +17,10 @@ inline constexpr int StarReadMilliseconds = 200;
 inline constexpr double DriftWindowSeconds = 60.0;
 // …shown once readings of this long are in.
 inline constexpr double DriftShownAfterSeconds = 10.0;
+// A star that moves this far between two readings was not drifting: the
+// telescope or the window was moved, or another star is the brightest now.
+// The drift starts anew.
+inline constexpr double StarJumpPixels = 3.0;
 // The file of readings, beside the images.
 inline constexpr const char *OffsetsFileName = "Offsets.csv";
 inline constexpr const char *OffsetsHeader = "time,x,y,offset x,offset y,peak,background";

@@ -832,11 +832,19 @@ TEST(Crosshair, StarOffsetReadsTheStarUnderTheCentre)
     EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), std::string(OffsetsHeader) + "\r\n");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 77);
 
+    // A star that jumps (the telescope moved) starts the drift anew.
+    starX += 10;
+    r.core.starTick();
+    EXPECT_EQ(r.window.caption, "Zx  +11.5 -0.7 px");
+    starX -= 10;
+    r.core.starTick();
+    EXPECT_EQ(r.window.caption, "Zx  +1.5 -0.7 px");
+
     // A snapshot meanwhile names the star's offset in its description, and the caption comes back.
     r.core.cmdSaveClick();
     EXPECT_EQ(r.writer.stamp.description, "star offset +1.5 -0.7 px");
     r.core.starTick();
-    EXPECT_EQ(r.window.caption.substr(0, 17), "Zx  +1.5 -0.7 px ");
+    EXPECT_EQ(r.window.caption, "Zx  +1.5 -0.7 px") << "the drift starts anew after the jump";
 
     // A sequence's caption wins; no star says so.
     r.core.startSequence(1000);

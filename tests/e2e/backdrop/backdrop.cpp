@@ -1,7 +1,10 @@
 // A plain window that paints a known picture, so that end-to-end tests can tell exactly what lies
 // under a see-through window, where a grab came from, and whether a click or key reached it.
 //
-//   zx_backdrop --geometry WxH+X+Y [--pattern gradient|solid:RRGGBB] [--title T] [--frameless] [--above]
+//   zx_backdrop --geometry WxH+X+Y [--pattern gradient|solid:RRGGBB|sky:FILE] [--title T] [--frameless] [--above]
+// sky:FILE: a dark, grainy sky (skyLevel) with one round star whose place FILE says, read again ten
+// times a second: "x y fwhm [vx vy]" in screen pixels (a pixel's centre is its whole coordinate) and
+// pixels per minute, the star moving from where it is when the line is read.
 //               [--desktop]
 //
 // --geometry gives the inside of the window in screen pixels; --above asks to stay on top of normal
@@ -15,16 +18,22 @@
 // on stdout, flushed at once, so that a test reading the pipe sees it without delay.
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,6 +72,21 @@ int xButtonNumber(Qt::MouseButton button)
     }
 }
 
+// Must match sky_level() in zxe2e: the sky's grey level at a screen pixel, 20 give or take 3.
+int skyLevel(int x, int y)
+{
+    const std::uint32_t h = (static_cast<std::uint32_t>(x) * 73856093U) ^ (static_cast<std::uint32_t>(y) * 19349663U);
+    return 20 + static_cast<int>(h % 7U) - 3;
+}
+
+struct Star {
+    double x = -100;
+    double y = -100;
+    double fwhm = 3;
+    double vx = 0; // pixels per minute
+    double vy = 0;
+};
+
 void emitLine(const QString &line)
 {
     std::fputs(line.toLocal8Bit().constData(), stdout);
@@ -72,9 +96,16 @@ void emitLine(const QString &line)
 
 class Backdrop final : public QWidget {
 public:
-    explicit Backdrop(std::optional<QColor> solid)
+    explicit Backdrop(std::optional<QColor> solid, QString skyFile)
         : m_solid(solid)
+        , m_skyFile(std::move(skyFile))
     {
+        if (!m_skyFile.isEmpty()) {
+            auto *timer = new QTimer(this);
+            connect(timer, &QTimer::timeout, this, &Backdrop::followStar);
+            timer->start(100);
+            m_moving.start();
+        }
         // Everything is painted here; skipping the background avoids a flash of another colour that a
         // screenshot taken at the wrong moment could catch.
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -85,6 +116,10 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
+        if (!m_skyFile.isEmpty()) {
+            paintSky(painter, event->rect());
+            return;
+        }
         if (m_solid) {
             painter.fillRect(event->rect(), *m_solid);
             return;
@@ -130,6 +165,49 @@ protected:
     }
 
 private:
+    void followStar()
+    {
+        QFile file(m_skyFile);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray line = file.readAll().trimmed();
+            if (line != m_line) {
+                m_line = line;
+                const QList<QByteArray> parts = line.split(' ');
+                if (parts.size() >= 3) {
+                    m_star = { parts[0].toDouble(), parts[1].toDouble(), parts[2].toDouble(),
+                        parts.size() >= 5 ? parts[3].toDouble() : 0.0, parts.size() >= 5 ? parts[4].toDouble() : 0.0 };
+                    m_moving.restart();
+                }
+            }
+        }
+        update();
+    }
+
+    void paintSky(QPainter &painter, const QRect &area)
+    {
+        const QPoint origin = mapToGlobal(QPoint(0, 0));
+        const double minutes = m_moving.elapsed() / 60000.0;
+        const double cx = m_star.x + m_star.vx * minutes;
+        const double cy = m_star.y + m_star.vy * minutes;
+        const double s = m_star.fwhm / 2.3548;
+        QImage image(area.size(), QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            const int sy = origin.y() + area.y() + y;
+            for (int x = 0; x < image.width(); ++x) {
+                const int sx = origin.x() + area.x() + x;
+                double level = skyLevel(sx, sy);
+                const double dx = sx - cx;
+                const double dy = sy - cy;
+                if (std::abs(dx) < 12 && std::abs(dy) < 12)
+                    level += 180.0 * std::exp(-(dx * dx + dy * dy) / (2 * s * s));
+                const int v = std::clamp(static_cast<int>(std::lround(level)), 0, 255);
+                line[x] = qRgb(v, v, v);
+            }
+        }
+        painter.drawImage(area.topLeft(), image);
+    }
+
     void renderGradient(QPoint origin)
     {
         m_cache = QImage(size(), QImage::Format_RGB32);
@@ -142,6 +220,10 @@ private:
     }
 
     std::optional<QColor> m_solid;
+    QString m_skyFile;
+    QByteArray m_line;
+    Star m_star;
+    QElapsedTimer m_moving; // since the star was put where the file says
     QImage m_cache;
     QPoint m_cacheOrigin;
 };
@@ -169,6 +251,7 @@ std::optional<QColor> parseSolid(std::string_view hex)
 struct Options {
     QRect geometry { 100, 100, 400, 300 };
     std::optional<QColor> solid;
+    QString skyFile;
     QString title = QStringLiteral("zx_backdrop");
     bool frameless = false;
     bool above = false;
@@ -227,6 +310,8 @@ int main(int argc, char *argv[])
                     return zx::usage("bad colour, expected solid:RRGGBB");
             } else if (pattern == "gradient") {
                 options.solid.reset();
+            } else if (pattern.starts_with("sky:")) {
+                options.skyFile = QString::fromLocal8Bit(pattern.substr(4).data(), qsizetype(pattern.size() - 4));
             } else {
                 return zx::usage("unknown --pattern");
             }
@@ -247,7 +332,7 @@ int main(int argc, char *argv[])
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    zx::Backdrop window(options.solid);
+    zx::Backdrop window(options.solid, options.skyFile);
     window.setWindowTitle(options.title);
     window.setWindowFlag(Qt::FramelessWindowHint, options.frameless);
     window.setWindowFlag(Qt::WindowStaysOnTopHint, options.above);

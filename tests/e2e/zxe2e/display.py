@@ -894,11 +894,17 @@ atexit.register(_stop_live_sessions)
 # The backdrop program
 
 
+def sky_level(x, y):
+    """The grey level of the backdrop's sky at a screen pixel, as zx_backdrop paints it (away from its star)."""
+    return 20 + ((((x * 73856093) & 0xFFFFFFFF) ^ ((y * 19349663) & 0xFFFFFFFF)) % 7) - 3
+
+
 class Backdrop:
     """A zx_backdrop window: a known picture under the window under test, and a witness of clicks and keys.
 
     geometry: Rect or (x, y, width, height) of the inside; default the whole screen, without frame.
-    pattern: "gradient" or "solid:RRGGBB" (or an (r, g, b) tuple).
+    pattern: "gradient", "solid:RRGGBB" (or an (r, g, b) tuple) or "sky:FILE" (a dark sky with a star that
+    FILE places: see zx_backdrop).
     desktop: a desktop's background (_NET_WM_WINDOW_TYPE_DESKTOP), which window managers keep below the
     others; a plain full-screen window, once clicked, some of them put over every window (mutter, muffin).
     """
@@ -915,8 +921,9 @@ class Backdrop:
         if pattern.startswith("solid:"):
             value = int(pattern[6:], 16)
             self.solid = ((value >> 16) & 255, (value >> 8) & 255, value & 255)
-        elif pattern != "gradient":
+        elif pattern != "gradient" and not pattern.startswith("sky:"):
             raise ValueError(f"unknown pattern {pattern!r}")
+        self.sky = pattern.startswith("sky:")
         self.title = title
         self.frameless = full_screen if frameless is None else frameless
         self.above = above
@@ -967,6 +974,8 @@ class Backdrop:
 
     def expected_color(self, x, y):
         """The colour this backdrop shows at screen (x, y), where nothing covers it."""
+        if self.sky:
+            return (sky_level(x, y),) * 3
         return self.solid if self.solid else gradient_color(x, y)
 
     def mark(self):

@@ -366,6 +366,7 @@ void Crosshair::cmdSaveMouseDown(int mouseButton, PixelPoint pointer)
 {
     if (mouseButton != 2 || m_informationOpen)
         return;
+    m_menuOpen = true;
     m_window.popupMenu({ m_button.left + pointer.x, m_button.top + pointer.y });
 }
 
@@ -555,7 +556,7 @@ void Crosshair::starTick()
     // Not while a snapshot hides the button and sets the caption, nor inside
     // a message this reading showed.
     if (!m_settings.starOffset || m_loading || m_closed || m_snapshotRunning || m_starReading
-        || m_informationOpen)
+        || m_informationOpen || m_menuOpen)
         return;
     m_starReading = true;
     const PixelRect inside = m_window.bounds().inside;

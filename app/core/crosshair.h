@@ -66,6 +66,8 @@ public:
     // mouseButton: 1 left, 2 right, 4 middle; the pointer within the button.
     void cmdSaveMouseDown(int mouseButton, PixelPoint pointer);
     void choose(MenuCommand command);
+    // The popup menu has closed (chosen or dismissed).
+    void menuClosed() { m_menuOpen = false; }
     void timerTick();
     // While the star offset is on: one reading of the star under the window.
     void starTick();
@@ -156,6 +158,9 @@ private:
     std::vector<PixelRect> m_bands; // the lines' bands as last shown, pixels of the inside
     DriftFit m_drift;
     std::optional<ScreenPoint> m_starOffsetNow; // of the last reading; none without a star
+    // The popup menu is open: the star is not read meanwhile, as the menu may
+    // lie over the inside, and a caption changing under it closed it (Wine).
+    bool m_menuOpen = false;
     bool m_starReading = false; // a reading is under way (a message it shows lets events run)
     bool m_offsetsProblemTold = false; // the readings' file could not be written: told once
 

@@ -39,6 +39,8 @@ enum class MenuCommand {
     LineCyan,
     StarOffset,
 };
+// The last command: a front-end that numbers commands takes those up to it.
+inline constexpr MenuCommand LastMenuCommand = MenuCommand::StarOffset;
 
 // One row of the popup menu, in display order. A row with a command is an
 // item; without one it is a separator ("-") or the title of a submenu whose

@@ -184,6 +184,10 @@ void MainWindow::attach(Crosshair &core)
 void MainWindow::buildMenu()
 {
     m_popMenu = new QMenu(QStringLiteral("Popup Menu"), this);
+    connect(m_popMenu, &QMenu::aboutToHide, this, [this] {
+        if (m_core)
+            m_core->menuClosed();
+    });
     m_popMenu->setObjectName(QStringLiteral("mPopMenu"));
     std::vector<QMenu *> parents { m_popMenu };
     for (const MenuRow &row : popupMenuRows()) {

@@ -361,6 +361,8 @@ void Win32Window::popupMenu(PixelPoint atInside)
     else
         track();
     PostMessageW(m_hwnd, WM_NULL, 0, 0);
+    if (m_core != nullptr)
+        m_core->menuClosed();
 }
 
 void Win32Window::letEventsRun()
@@ -469,7 +471,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
             break;
         if (LOWORD(wParam) == ButtonId && HIWORD(wParam) == BN_CLICKED)
             m_core->cmdSaveClick();
-        else if (lParam == 0 && LOWORD(wParam) >= FirstMenuId && LOWORD(wParam) <= menuId(MenuCommand::SoundOff))
+        else if (lParam == 0 && LOWORD(wParam) >= FirstMenuId && LOWORD(wParam) <= menuId(LastMenuCommand))
             m_core->choose(MenuCommand(LOWORD(wParam) - FirstMenuId));
         return 0;
     case WM_MEASUREITEM: {

@@ -832,6 +832,15 @@ TEST(Crosshair, StarOffsetReadsTheStarUnderTheCentre)
     EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), std::string(OffsetsHeader) + "\r\n");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 77);
 
+    // Not while the popup menu is open, which may lie over the inside.
+    const std::size_t reads = r.screen.reads.size();
+    r.core.cmdSaveMouseDown(2, { 3, 4 });
+    r.core.starTick();
+    EXPECT_EQ(r.screen.reads.size(), reads);
+    r.core.menuClosed();
+    r.core.starTick();
+    EXPECT_EQ(r.screen.reads.size(), reads + 1);
+
     // A star that jumps (the telescope moved) starts the drift anew.
     starX += 10;
     r.core.starTick();

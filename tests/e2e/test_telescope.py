@@ -7,6 +7,7 @@ import unittest
 
 import zxe2e
 from zxe2e import Rect, crosshair
+from zxe2e.picture import read_exif
 
 DARK = (10, 10, 10)  # the sky
 STAR = (255, 255, 255)
@@ -53,6 +54,13 @@ class TelescopeTest(zxe2e.E2ETestCase):
                             message=lambda: f"want {want!r}, caption {session.window_name(program.wid)!r}")
         self.keep(session.screenshot().crop(Rect(inside.x - 20, inside.y - 30, inside.width + 40, inside.height + 50)),
                   "star-offset.png")
+
+        # A snapshot meanwhile names the star's offset in its EXIF description.
+        session.click(*crosshair.button_square(inside).center)
+        program.wait_picture("CAP0001.jpg")
+        x, y = places[-1]
+        self.assertEqual(read_exif(os.path.join(folder, "Images", "CAP0001.jpg"))["description"],
+                         f"star offset {x - centre_x:+.1f} {y - centre_y:+.1f} px")
 
         # Every reading with a star is in the file beside the images, appended.
         with open(os.path.join(folder, "Images", "Offsets.csv"), newline="") as f:

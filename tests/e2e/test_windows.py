@@ -497,6 +497,45 @@ class NightTest(WineCase):
         self.assertEqual(program.close(), 0)
 
 
+class TelescopeTest(WineCase):
+    def test_star_offset_and_line_colour(self):
+        """The star's offset read through the GDI grab into the caption, Offsets.csv and a snapshot's
+        description; the lines in another colour."""
+        session = self.session
+        star_file = os.path.join(self.make_program_copy(), "star")
+        with open(star_file, "w") as f:
+            f.write("-100 -100 3\n")
+        sky = self.start_backdrop(pattern=f"sky:{star_file}")
+        folder = self.make_program_copy(files={SETTINGS: "[TELESCOPE]\r\nStarOffset = 1\r\n"})
+        program = self.start_ready(sky, folder)
+        inside, columns, rows = self.bands(program)
+        centre_x = inside.x + sum(sum(run) / len(run) for run in columns) / len(columns)
+        centre_y = inside.y + sum(sum(run) / len(run) for run in rows) / len(rows)
+        self.wait_until(lambda: session.window_name(program.wid) == f"{TITLE}  no star",
+                        message=lambda: f"caption {session.window_name(program.wid)!r}")
+
+        with open(star_file, "w") as f:
+            f.write(f"{centre_x + 0.4} {centre_y - 1.3} 3\n")
+        self.wait_until(lambda: session.window_name(program.wid).startswith(f"{TITLE}  +0.4 -1.3 px"),
+                        message=lambda: f"caption {session.window_name(program.wid)!r}")
+        with open(program.path("Images", "Offsets.csv"), newline="") as f:
+            last = f.read().split("\r\n")[-2].split(",")
+        self.assertAlmostEqual(float(last[3]), 0.4, delta=0.1)
+        self.assertAlmostEqual(float(last[4]), -1.3, delta=0.1)
+
+        clicked = time.time()
+        self.snapshot(program, "CAP0001.jpg")
+        zx.assert_stamped(self, program.path("Images", "CAP0001.jpg"), clicked, time.time(),
+                          description="star offset +0.4 -1.3 px")
+
+        zx.choose(session, program, zx.MENU_TELESCOPE, zx.TELESCOPE_CYAN)
+        self.wait_until(lambda: session.screenshot().pixel(columns[0][0] + inside.x, inside.y + 5) == (0, 255, 255),
+                        message="the lines did not turn cyan")
+        self.assertEqual(program.close(), 0)
+        with open(program.path(SETTINGS), "rb") as f:
+            self.assertIn(b"LineColour   = cyan", f.read())
+
+
 class DpiTest(WineCase):
     """The problem message, the interval prompt, Help and About take their size and font from the
     monitor's dots per inch; their pictures are kept in $ZX_E2E_ARTIFACTS/dpi."""

@@ -30,12 +30,15 @@ DESIGN_BAND_ROWS = [(152, 153), (160, 161)]
 
 # Top-level items of the camera button's menu, in the order the Down key visits them (separators are
 # skipped). Nothing is selected when the menu opens, so item n takes n + 1 Down presses.
-MENU_HELP, MENU_ABOUT, MENU_CROSSHAIR, MENU_CAPTURE, MENU_QUALITY, MENU_SEQUENCE, MENU_IMAGES, MENU_SOUND = range(8)
+MENU_HELP, MENU_ABOUT, MENU_CROSSHAIR, MENU_CAPTURE, MENU_QUALITY, MENU_SEQUENCE, MENU_IMAGES, MENU_SOUND, \
+    MENU_TELESCOPE = range(9)
 # Items of the submenus; a submenu opens with its first item selected, so item n takes n Down presses.
 CROSSHAIR_NONE, CROSSHAIR_CROSS = 0, 1
 CAPTURE_CLIENT_AREA = 1
 SEQUENCE_START = 0
 IMAGES_CLEAR = 1  # after "Explore Images Folder"; the separator is skipped
+TELESCOPE_NIGHT, TELESCOPE_RED, TELESCOPE_GREEN, TELESCOPE_WHITE, TELESCOPE_YELLOW, TELESCOPE_CYAN, \
+    TELESCOPE_STAR_OFFSET = range(7)
 
 
 # ---------------------------------------------------------------------------------------------------
@@ -121,10 +124,11 @@ def utc_offset(timestamp, zone=None):
     return datetime.timedelta(minutes=-minutes if text[0] == "-" else minutes)
 
 
-def assert_stamped(test, path, clicked, seen, zone=None):
+def assert_stamped(test, path, clicked, seen, zone=None, description=None):
     """The snapshot file's EXIF names the moment of its grab, which lies between clicked (time.time() just
     before the click) and seen (once the file was there), in the program's local time: the offset is the
-    zone's at that moment (zone as utc_offset takes it). No description: the program gives none yet."""
+    zone's at that moment (zone as utc_offset takes it). description: the ImageDescription (the star's
+    offset while it is read), None for none."""
     exif = read_exif(path)
     test.assertIsNotNone(exif["taken"], f"no moment of the grab in the EXIF of {path}: {exif['fields']}")
     test.assertEqual(exif["version"], "0232")
@@ -132,7 +136,7 @@ def assert_stamped(test, path, clicked, seen, zone=None):
     test.assertTrue(clicked - MOMENT_TOLERANCE <= stamp <= seen + MOMENT_TOLERANCE,
                     f"{exif['fields']}: {stamp:.3f}, not between the click ({clicked:.3f}) and the file ({seen:.3f})")
     test.assertEqual(exif["taken"].utcoffset(), utc_offset(stamp, zone), exif["fields"])
-    test.assertIsNone(exif["description"])
+    test.assertEqual(exif["description"], description)
 
 
 def _runs(indices):

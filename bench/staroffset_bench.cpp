@@ -4,6 +4,7 @@
 #include "staroffset.h"
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>

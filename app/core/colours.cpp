@@ -1,6 +1,7 @@
 #include "colours.h"
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 
 namespace zx {

@@ -2,6 +2,7 @@
 
 #include "settings.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zx {

@@ -43,8 +43,9 @@ inline constexpr int SettleMaxMilliseconds = 150;
 // Where the display server reports drawing, a square it has not reported
 // drawn by then is read instead.
 inline constexpr int UnreportedAfterMilliseconds = 50;
-// A window manager that has not drawn the new caption by then is not waited for.
-inline constexpr int CaptionMaxMilliseconds = 150;
+// A window manager that has not drawn the new caption by then is not waited for
+// (icewm on a busy Debian 13 machine once took longer than 150 ms).
+inline constexpr int CaptionMaxMilliseconds = 300;
 
 // Whether `now`, the part of the button's square at `offset` from its top-left
 // corner, still shows the button exactly, by colour.

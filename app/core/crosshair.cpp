@@ -578,7 +578,7 @@ void Crosshair::starTick()
             m_drift.clear();
         m_drift.add(std::chrono::duration<double>(now.time_since_epoch()).count(), offset);
         m_starOffsetNow = offset;
-        appendOffsets(star, offset);
+        appendOffsets(now, star, offset);
     } else {
         m_starOffsetNow.reset();
     }
@@ -594,12 +594,12 @@ std::string Crosshair::snapshotDescription() const
     return m_settings.starOffset && m_starOffsetNow ? starDescription(*m_starOffsetNow) : std::string();
 }
 
-void Crosshair::appendOffsets(const StarReading &star, const ScreenPoint &offset)
+void Crosshair::appendOffsets(
+    std::chrono::system_clock::time_point moment, const StarReading &star, const ScreenPoint &offset)
 {
-    const auto now = m_clock.systemNow();
     const auto milliseconds = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    const std::string line = offsetsLine(localTime(std::chrono::system_clock::to_time_t(now)), milliseconds,
+        std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count() % 1000);
+    const std::string line = offsetsLine(localTime(std::chrono::system_clock::to_time_t(moment)), milliseconds,
         star, offset);
     if (m_place.installed) {
         std::error_code ec;

@@ -13,6 +13,7 @@
 #include "twips.h"
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -123,7 +124,7 @@ private:
     [[nodiscard]] ScreenPoint crosshairCentre(const PixelRect &inside) const;
     // The crosshair's own pixels on the screen, which the star reading leaves out.
     [[nodiscard]] std::vector<PixelRect> ownPixels(const PixelRect &inside) const;
-    void appendOffsets(const StarReading &star, const ScreenPoint &offset);
+    void appendOffsets(std::chrono::system_clock::time_point moment, const StarReading &star, const ScreenPoint &offset);
     [[nodiscard]] std::string snapshotDescription() const;
     void clearImages();
     void runSnapshot(bool sequence);

@@ -23,9 +23,8 @@ constexpr const char *IntervalPrompt = "Enter Interval in milliseconds:\n\n"
 constexpr const char *IntervalRange = "Interval must be between 1 and 65000";
 constexpr const char *NothingToClear = "There are no files in the folder to Delete!";
 constexpr const char *StarUnreadable
-    = "The star offset needs to read the screen several times a second, and this desktop does not let "
-      "Zentrolux do that: it gives pictures of the screen only through its screenshot service, one at a "
-      "time. The star offset is off. It works on X11 desktops and on Windows.";
+    = "The star offset needs to read the screen several times a second, and Zentrolux cannot do that on "
+      "this desktop. The star offset is off.";
 
 std::string keepOnTopQuestion(const std::string &name)
 {
@@ -200,6 +199,7 @@ void Crosshair::unload()
         rememberBounds(outerBounds());
     m_timer.stop();
     m_starTimer.stop();
+    m_screen.stopWatching();
     if (m_place.installed) {
         std::error_code ec;
         std::filesystem::create_directories(m_place.settingsFile.parent_path(), ec);
@@ -508,6 +508,7 @@ void Crosshair::setStarOffset(bool on)
         starTick();
     } else {
         m_starTimer.stop();
+        m_screen.stopWatching();
         if (!m_timer.isRunning() && !m_snapshotRunning)
             m_window.setCaption(m_place.name);
     }
@@ -560,15 +561,24 @@ void Crosshair::starTick()
         return;
     m_starReading = true;
     const PixelRect inside = m_window.bounds().inside;
-    const ScreenPixels shot = m_screen.read(inside);
-    if (shot.empty()) {
-        m_settings.starOffset = false;
-        m_starTimer.stop();
-        showChecks();
-        showProblem(StarUnreadable);
+    const ScreenWatch view = m_screen.watch(inside);
+    if (view.state == ScreenWatch::State::Starting) {
+        // The desktop may be asking the user: the caption keeps the name meanwhile.
         m_starReading = false;
         return;
     }
+    if (view.state == ScreenWatch::State::Impossible) {
+        m_settings.starOffset = false;
+        m_starTimer.stop();
+        m_screen.stopWatching();
+        showChecks();
+        if (!m_timer.isRunning())
+            m_window.setCaption(m_place.name);
+        showProblem(view.problem.empty() ? StarUnreadable : view.problem);
+        m_starReading = false;
+        return;
+    }
+    const ScreenPixels &shot = view.pixels;
     const StarReading star = findStar(shot, inside, ownPixels(inside));
     if (star.found) {
         const ScreenPoint centre = crosshairCentre(inside);

@@ -34,6 +34,18 @@ struct Grab {
     std::string problem;
 };
 
+// The screen as the star offset sees it, several times a second.
+struct ScreenWatch {
+    enum class State {
+        Pixels, // pixels hold what the screen shows in the area
+        Starting, // not yet: the desktop is being asked, or its first picture is on its way
+        Impossible, // the screen cannot be watched here; problem says why (empty: no way at all)
+    };
+    State state = State::Impossible;
+    ScreenPixels pixels;
+    std::string problem;
+};
+
 // Reads the screen for a snapshot; one implementation per way of reading it.
 class ScreenReader {
 public:
@@ -48,6 +60,22 @@ public:
     // settle.h; empty where the screen cannot be read so (through a desktop's
     // screenshot service).
     [[nodiscard]] virtual ScreenPixels read(const PixelRect &area) { (void)area; return {}; }
+
+    // The screen in `area` for the star offset. A reader that reads pixels
+    // straight away gives those; one that must first ask the desktop for a
+    // live view of the screen asks on the first call and says Starting until
+    // the view shows.
+    [[nodiscard]] virtual ScreenWatch watch(const PixelRect &area)
+    {
+        ScreenPixels pixels = read(area);
+        if (pixels.empty())
+            return {};
+        return { ScreenWatch::State::Pixels, std::move(pixels), {} };
+    }
+
+    // The star offset is off: a live view the desktop gave ends, so the
+    // desktop stops showing that the screen is shared.
+    virtual void stopWatching() { }
 
     // What the screen shows in `area` (screen pixels), as large as the area.
     // `button` is the camera button that was hidden just now: the picture is

@@ -215,6 +215,19 @@ public:
             return sky(r);
         return { r.width(), r.height(), std::vector<std::uint32_t>(std::size_t(r.width() * r.height()), 0x808080u) };
     }
+    // A desktop that gives a live view only after asking: the states it answers
+    // with, one per watch; once used up, the pixels.
+    std::vector<ScreenWatch> answers;
+    int watchesStopped = 0;
+    ScreenWatch watch(const PixelRect &r) override
+    {
+        if (answers.empty())
+            return ScreenReader::watch(r);
+        ScreenWatch next = answers.front();
+        answers.erase(answers.begin());
+        return next;
+    }
+    void stopWatching() override { ++watchesStopped; }
     Grab grab(const PixelRect &a, const PixelRect &i, const HiddenButton &b, const CaptionBar &c) override
     {
         area = a;
@@ -906,6 +919,51 @@ TEST(Crosshair, StarOffsetWhereTheScreenCannotBeRead)
     w.core.starTick();
     EXPECT_EQ(w.dialogs.problems.size(), 1u);
     EXPECT_NE(w.window.caption.find(" px"), std::string::npos);
+}
+
+TEST(Crosshair, StarOffsetWaitsForTheDesktopsLiveView)
+{
+    using State = ScreenWatch::State;
+    // While the desktop asks the user, nothing is read, told or written, and
+    // the read-out stays on; then the star shows.
+    Rig r;
+    r.load();
+    r.screen.sky = [&](const PixelRect &area) {
+        return skyWithStar(area, (area.left + area.right) / 2.0 - 40, area.top + 40.0, {});
+    };
+    r.screen.answers = { { State::Starting, {}, {} }, { State::Starting, {}, {} } };
+    r.core.choose(MenuCommand::StarOffset);
+    r.core.starTick();
+    EXPECT_TRUE(r.starTimer.running);
+    EXPECT_TRUE(r.window.checks.isChecked(MenuCommand::StarOffset));
+    EXPECT_TRUE(r.dialogs.problems.empty());
+    EXPECT_EQ(r.window.caption, "Zx");
+    EXPECT_FALSE(std::filesystem::exists(r.dir / "Images" / "Offsets.csv"));
+    r.core.starTick();
+    EXPECT_NE(r.window.caption.find(" px"), std::string::npos) << r.window.caption;
+    EXPECT_TRUE(std::filesystem::exists(r.dir / "Images" / "Offsets.csv"));
+
+    // Turned off: the live view ends, so the desktop stops showing the screen as shared.
+    r.core.choose(MenuCommand::StarOffset);
+    EXPECT_EQ(r.screen.watchesStopped, 1);
+    EXPECT_EQ(r.window.caption, "Zx");
+
+    // The desktop refuses after showing a reading: the reader's own words,
+    // the read-out off, the name back in the caption, the view ended.
+    r.screen.answers = { { State::Impossible, {}, "The desktop did not share the screen." } };
+    r.core.choose(MenuCommand::StarOffset);
+    EXPECT_EQ(r.dialogs.problems, (Log { "The desktop did not share the screen." }));
+    EXPECT_FALSE(r.starTimer.running);
+    EXPECT_FALSE(r.core.settings().starOffset);
+    EXPECT_FALSE(r.window.checks.isChecked(MenuCommand::StarOffset));
+    EXPECT_EQ(r.screen.watchesStopped, 2);
+    EXPECT_EQ(r.window.caption, "Zx");
+
+    // Closing ends a view still open.
+    r.screen.answers = {};
+    r.core.choose(MenuCommand::StarOffset);
+    EXPECT_TRUE(r.core.closeRequested());
+    EXPECT_EQ(r.screen.watchesStopped, 3);
 }
 
 } // namespace

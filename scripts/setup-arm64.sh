@@ -29,7 +29,7 @@ host=(qemu-user-static binfmt-support debootstrap crossbuild-essential-arm64 cma
       python3 qt6-base-dev dpkg-dev file lintian desktop-file-utils appstream)
 # What the arm64 build links against: the -dev packages scripts/setup-debian.sh installs, for arm64.
 target=(libgtest-dev qt6-base-dev qt6-multimedia-dev libturbojpeg0-dev libjpeg62-turbo-dev libxcb1-dev
-        libxcb-shape0-dev libxcb-shm0-dev libxcb-damage0-dev)
+        libxcb-shape0-dev libxcb-shm0-dev libxcb-damage0-dev libpipewire-0.3-dev)
 target=("${target[@]/%/:arm64}")
 
 updated=no

@@ -33,7 +33,7 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config python3 libgtest-dev
     qt6-base-dev qt6-multimedia-dev libturbojpeg0-dev libjpeg62-turbo-dev libxcb1-dev libxcb-shape0-dev
-    libxcb-shm0-dev libxcb-damage0-dev libxcb-xfixes0-dev
+    libxcb-shm0-dev libxcb-damage0-dev libxcb-xfixes0-dev libpipewire-0.3-dev
     fonts-dejavu-core
     # tests: a virtual X display with a window manager, and tools to drive it
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick

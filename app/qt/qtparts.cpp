@@ -36,14 +36,16 @@ QtDialogs::~QtDialogs()
 
 void QtDialogs::warn(const std::string &text)
 {
-    QMessageBox::warning(&m_window, m_title, QString::fromStdString(text));
+    QMessageBox box(m_window.night() ? QMessageBox::NoIcon : QMessageBox::Warning, m_title,
+        QString::fromStdString(text), QMessageBox::Ok, &m_window);
+    box.exec();
 }
 
 bool QtDialogs::confirm(const std::string &question)
 {
-    return QMessageBox::question(&m_window, m_title, QString::fromStdString(question),
-               QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    QMessageBox box(m_window.night() ? QMessageBox::NoIcon : QMessageBox::Question, m_title,
+        QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, &m_window);
+    return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtDialogs::askText(const std::string &prompt, const std::string &initial)
@@ -173,6 +175,19 @@ void QtScreenReader::prepare()
 ScreenPixels QtScreenReader::read(const PixelRect &area)
 {
     return m_grabber->readPixels(QRect(area.left, area.top, area.width(), area.height()));
+}
+
+ScreenWatch QtScreenReader::watch(const PixelRect &area)
+{
+    if (std::optional<ScreenWatch> view
+        = m_grabber->watchPixels(QRect(area.left, area.top, area.width(), area.height()), nativeWindow(m_window)))
+        return std::move(*view);
+    return ScreenReader::watch(area);
+}
+
+void QtScreenReader::stopWatching()
+{
+    m_grabber->stopWatching();
 }
 
 Grab QtScreenReader::grab(

@@ -76,6 +76,8 @@ public:
 
     void prepare() override;
     [[nodiscard]] ScreenPixels read(const PixelRect &area) override;
+    [[nodiscard]] ScreenWatch watch(const PixelRect &area) override;
+    void stopWatching() override;
     [[nodiscard]] Grab grab(
         const PixelRect &area, const PixelRect &inside, const HiddenButton &button, const CaptionBar &caption) override;
     void cancel() override;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zx {
 
@@ -48,6 +49,14 @@ public:
 
     // A few pixels as the screen shows them now; empty where it cannot be read so.
     [[nodiscard]] virtual ScreenPixels readPixels(const QRect &area) { Q_UNUSED(area) return {}; }
+
+    // For the star offset, a grabber that cannot read pixels at once keeps a
+    // live view of the screen; nullopt: readPixels() serves.
+    [[nodiscard]] virtual std::optional<ScreenWatch> watchPixels(const QRect &area, WId window)
+    {
+        Q_UNUSED(area) Q_UNUSED(window) return std::nullopt;
+    }
+    virtual void stopWatching() { }
 
     // A snapshot begins: the window is about to hide its button and change
     // its caption, then grab() follows. A grabber that can see the screen

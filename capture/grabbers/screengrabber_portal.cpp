@@ -2,6 +2,8 @@
 // the compositor takes the screenshot, through the desktop portal.
 #include "screengrabber_backends.h"
 
+#include "screencast_portal.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -80,6 +82,13 @@ public:
         return { GrabResult::Outcome::Taken, cropScreenPicture(shot.screen, root, request.area), {} };
     }
 
+    std::optional<ScreenWatch> watchPixels(const QRect &area, WId window) override
+    {
+        return m_cast.look(area, parentWindow(window));
+    }
+
+    void stopWatching() override { m_cast.stop(); }
+
     void cancel() override
     {
         if (m_loop == nullptr)
@@ -130,10 +139,7 @@ private:
 
         QDBusMessage call = QDBusMessage::createMethodCall(PortalService, PortalPath,
             QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"));
-        const QString parent = window != 0 && m_x11Window
-            ? QStringLiteral("x11:%1").arg(window, 0, 16)
-            : QString();
-        call << parent
+        call << parentWindow(window)
              << QVariantMap { { QStringLiteral("handle_token"), token }, { QStringLiteral("modal"), false },
                     { QStringLiteral("interactive"), false } };
 
@@ -197,6 +203,12 @@ private:
         return { GrabResult::Outcome::Taken, std::move(picture), {} };
     }
 
+    // The window a dialog of the desktop belongs to, as the portal names it.
+    QString parentWindow(WId window) const
+    {
+        return window != 0 && m_x11Window ? QStringLiteral("x11:%1").arg(window, 0, 16) : QString();
+    }
+
     void watch(const QString &path)
     {
         QDBusConnection::sessionBus().connect(PortalService, path, RequestInterface,
@@ -216,6 +228,7 @@ private:
             QFile::remove(file.filePath());
     }
 
+    PortalScreenCast m_cast;
     QEventLoop *m_loop = nullptr;
     bool m_cancelled = false;
     int m_tokens = 0;

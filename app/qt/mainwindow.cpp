@@ -290,6 +290,14 @@ void MainWindow::setLook(const WindowLook &look)
         QApplication::setPalette(m_night ? nightPalette() : *m_dayPalette);
         QToolTip::setPalette(m_night ? nightPalette() : *m_dayPalette);
         m_pic->setNight(m_night);
+        // The buttons of messages and prompts: some themes give them coloured icons, and the style
+        // draws their bevels in greys of its own.
+        qApp->setStyleSheet(m_night
+                ? QStringLiteral("QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }"
+                                 "QPushButton { background: %1; color: %2; border: 1px solid %3; padding: 4px 16px; }"
+                                 "QPushButton:focus { border-color: %2; }")
+                      .arg(toQColor(NightBlack).name(), toQColor(NightRed).name(), toQColor(NightDim).name())
+                : QString());
         // The style draws the button's bevel in greys of its own.
         m_cmdSave->setStyleSheet(m_night ? QStringLiteral("QToolButton { background: %1; border: 1px solid %2; }")
                                                .arg(toQColor(NightBlack).name(), toQColor(NightDim).name())

@@ -45,6 +45,8 @@ public:
     void requestPlace(const PixelRect &outer) override;
     void setCaption(const std::string &caption) override;
     void setLook(const WindowLook &look) override;
+    // Whether the night colours are on: the messages then show no coloured icon.
+    [[nodiscard]] bool night() const { return m_night; }
     [[nodiscard]] ScreenPixels buttonPixels() const override;
     void enableButton(bool enabled) override;
     void setAbove(bool above) override;

@@ -165,6 +165,21 @@ class TelescopeTest(zxe2e.E2ETestCase):
         self.keep(shot, "night-menu.png")
         self.assertEqual(bright(shot)[:5], [])
         session.key("Escape")
+
+        # A message (Clear with nothing to clear): its text and its button dim red on black, without the
+        # theme's icon or the style's grey bevel. The window manager's frame keeps the desktop's colours.
+        crosshair.choose(session, program, crosshair.MENU_IMAGES, crosshair.IMAGES_CLEAR)
+        box = self.wait_until(lambda: crosshair.dialogs(session, program), message="no message")
+        area = session.geometry(box[0])
+        self.wait_until(lambda: crosshair.shows_content(session.screenshot(), area, lambda x, y: DARK, 2),
+                        interval=0.2, message="the message is not drawn")
+        session.move_mouse(0, 0)
+        shot = session.screenshot()
+        self.keep(shot.crop(area), "night-message.png")
+        grey = [(x, y, shot.pixel(x, y)) for y in range(area.y, area.bottom) for x in range(area.x, area.right)
+                if max(shot.pixel(x, y)[1:]) > NIGHT_GREEN_BLUE]
+        self.assertEqual(grey[:5], [], f"{len(grey)} pixels of the message with green or blue")
+        session.key("Return", box[0])
         self.assertEqual(program.close(), 0)
 
 

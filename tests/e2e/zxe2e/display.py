@@ -907,10 +907,11 @@ class Backdrop:
     FILE places: see zx_backdrop).
     desktop: a desktop's background (_NET_WM_WINDOW_TYPE_DESKTOP), which window managers keep below the
     others; a plain full-screen window, once clicked, some of them put over every window (mutter, muffin).
+    managed: wait for the window manager's frame extents; GNOME on Wayland sets none on a frameless window.
     """
 
     def __init__(self, session, geometry=None, pattern="gradient", title="zx_backdrop", frameless=None,
-                 above=False, executable=None, desktop=False):
+                 above=False, executable=None, desktop=False, managed=True):
         self.session = session
         full_screen = geometry is None
         self.requested = Rect(0, 0, session.width, session.height) if full_screen else Rect(*geometry)
@@ -928,6 +929,7 @@ class Backdrop:
         self.frameless = full_screen if frameless is None else frameless
         self.above = above
         self.desktop = desktop
+        self.managed = managed
         self.executable = executable or os.environ.get("ZX_BACKDROP")
         if not self.executable:
             raise unittest.SkipTest("ZX_BACKDROP is not set (path of the zx_backdrop test program)")
@@ -945,9 +947,11 @@ class Backdrop:
             cmd.append("--above")
         if self.desktop:
             cmd.append("--desktop")
-        self.process = self.session.spawn(cmd, name="backdrop")
+        # An X11 window on Wayland desktops too, through Xwayland like the program.
+        self.process = self.session.spawn(cmd, name="backdrop", env={"QT_QPA_PLATFORM": "xcb"})
         try:
-            self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout)
+            self.wid = self.session.wait_window(self.title, pid=self.process.pid, timeout=timeout,
+                                                managed=self.managed)
         except AssertionError as error:
             raise AssertionError(f"{error}; {self.process.state()}") from None
         wait_until(self._painted, timeout, message=f"backdrop {self.title!r} not painted")

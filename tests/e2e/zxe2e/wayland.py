@@ -327,6 +327,13 @@ class WaylandSession(XDisplayClient):
         return sorted(names)[0] if names else None
 
     def _start_pipewire(self):
+        # Without bluetooth: its logind part needs the system's /run/systemd, which the GNOME sessions
+        # replace with an empty one, and wireplumber gave up at once there, linking no screen cast.
+        config = self.path("home", ".config", "wireplumber", "bluetooth.lua.d")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "51-zx-no-bluetooth.lua"), "w") as out:
+            out.write("bluez_monitor.enabled = false\n")
+        self.give(self.path("home", ".config"))
         self.service(["pipewire"], "pipewire",
                      ready=lambda p: wait_until(lambda: os.path.exists(self.path("run", "pipewire-0")), START_TIMEOUT,
                                                 message="no pipewire socket"))

@@ -306,6 +306,48 @@ std::wstring withCarriageReturns(const std::string &text)
     return wide;
 }
 
+
+struct BoxButton {
+    const wchar_t *caption;
+    int id;
+};
+
+// A message of ours: its text over a row of buttons, the first the default
+// and focused, the box sized to the text at the monitor's dots per inch.
+HWND makeMessage(HINSTANCE instance, HWND owner, const std::wstring &title, const std::string &text,
+    const std::vector<BoxButton> &buttons, int dpi, Box &box)
+{
+    const Scale s(dpi);
+    box.font = messageFont(s.dpi());
+    box.defaultId = buttons.front().id;
+    const std::wstring message = withCarriageReturns(text);
+    const int margin = s(12);
+    const int buttonWidth = s(80);
+    const int buttonHeight = s(26);
+    const int gap = s(8);
+    const SIZE extent = textExtent(box.font, message, s(420));
+    const int count = int(buttons.size());
+    const int row = count * buttonWidth + (count - 1) * gap;
+    const int width = std::max({ int(extent.cx), s(220), row }) + 2 * margin;
+    const int height = margin + int(extent.cy) + margin + buttonHeight + margin;
+    HWND hwnd = makeBox(instance, owner, title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width, height, s.dpi(), box);
+    child(hwnd, box, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
+        { margin, margin, width - margin, margin + int(extent.cy) });
+    const int buttonTop = margin + int(extent.cy) + margin;
+    int left = (width - row) / 2;
+    HWND first = nullptr;
+    for (const BoxButton &b : buttons) {
+        HWND button = child(hwnd, box, L"BUTTON", b.caption,
+            WS_TABSTOP | (first == nullptr ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), b.id,
+            { left, buttonTop, left + buttonWidth, buttonTop + buttonHeight });
+        if (first == nullptr)
+            first = button;
+        left += buttonWidth + gap;
+    }
+    SetFocus(first);
+    return hwnd;
+}
+
 } // namespace
 
 Win32Dialogs::Win32Dialogs(Win32Window &window, std::wstring title)
@@ -333,38 +375,12 @@ bool Win32Dialogs::confirm(const std::string &question)
 int Win32Dialogs::nightMessage(const std::string &text, bool yesNo)
 {
     // The system's message box takes no colours: at night, one of ours, as the problem message is.
-    const Scale s(m_window.dpi());
     Box box;
     box.night = true;
     box.yesNo = yesNo;
-    box.defaultId = yesNo ? IDYES : IDOK;
-    box.font = messageFont(s.dpi());
-    const std::wstring message = withCarriageReturns(text);
-    const int margin = s(12);
-    const int buttonWidth = s(80);
-    const int buttonHeight = s(26);
-    const int gap = s(8);
-    const SIZE extent = textExtent(box.font, message, s(420));
-    const int buttons = yesNo ? 2 : 1;
-    const int row = buttons * buttonWidth + (buttons - 1) * gap;
-    const int width = std::max({ int(extent.cx), s(220), row }) + 2 * margin;
-    const int height = margin + int(extent.cy) + margin + buttonHeight + margin;
-    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
-        height, s.dpi(), box);
-    child(hwnd, box, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
-        { margin, margin, width - margin, margin + int(extent.cy) });
-    const int buttonTop = margin + int(extent.cy) + margin;
-    int left = (width - row) / 2;
-    HWND first = nullptr;
-    for (const auto &[caption, id] : yesNo ? std::vector<std::pair<const wchar_t *, int>> { { L"Yes", IDYES }, { L"No", IDNO } }
-                                           : std::vector<std::pair<const wchar_t *, int>> { { L"OK", IDOK } }) {
-        HWND button = child(hwnd, box, L"BUTTON", caption, WS_TABSTOP | BS_PUSHBUTTON, id,
-            { left, buttonTop, left + buttonWidth, buttonTop + buttonHeight });
-        if (first == nullptr)
-            first = button;
-        left += buttonWidth + gap;
-    }
-    SetFocus(first);
+    HWND hwnd = makeMessage(m_window.instance(), m_window.handle(), m_title, text,
+        yesNo ? std::vector<BoxButton> { { L"Yes", IDYES }, { L"No", IDNO } } : std::vector<BoxButton> { { L"OK", IDOK } },
+        m_window.dpi(), box);
     runModal(m_window.handle(), hwnd, box);
     destroyBox(nullptr, box);
     return box.result;
@@ -411,25 +427,9 @@ void Win32Dialogs::showProblem(const std::string &text, const std::function<void
 {
     // Not modal: the window still takes Esc and its close request while the
     // message waits, so a sequence that fails at every tick can be stopped.
-    const Scale s(m_window.dpi());
     Box box;
     box.night = m_window.night();
-    box.font = messageFont(s.dpi());
-    const std::wstring message = withCarriageReturns(text);
-    const int margin = s(12);
-    const int buttonWidth = s(80);
-    const int buttonHeight = s(26);
-    const SIZE extent = textExtent(box.font, message, s(420));
-    const int width = std::max(int(extent.cx), s(220)) + 2 * margin;
-    const int height = margin + int(extent.cy) + margin + buttonHeight + margin;
-    HWND hwnd = makeBox(m_window.instance(), m_window.handle(), m_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, width,
-        height, s.dpi(), box);
-    child(hwnd, box, L"STATIC", message, SS_LEFT | SS_NOPREFIX, TextId,
-        { margin, margin, width - margin, margin + int(extent.cy) });
-    const int buttonTop = margin + int(extent.cy) + margin;
-    HWND ok = child(hwnd, box, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
-        { (width - buttonWidth) / 2, buttonTop, (width + buttonWidth) / 2, buttonTop + buttonHeight });
-    SetFocus(ok);
+    HWND hwnd = makeMessage(m_window.instance(), m_window.handle(), m_title, text, { { L"OK", IDOK } }, m_window.dpi(), box);
     m_problem = hwnd;
     runBox(hwnd, box, onEscape);
     m_problem = nullptr;

@@ -266,6 +266,11 @@ public:
 
     ~Session() override
     {
+        // Closes a dialog the desktop may be showing for the request.
+        if (!m_requestPath.isEmpty()) {
+            QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+                PortalService, m_requestPath, RequestInterface, QStringLiteral("Close")));
+        }
         if (m_sessionOpen) {
             QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
                 PortalService, m_sessionPath, SessionInterface, QStringLiteral("Close")));

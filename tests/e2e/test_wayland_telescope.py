@@ -10,7 +10,11 @@ from zxe2e import Rect, crosshair, wayland
 DARK = (10, 10, 10)  # the sky: a native window of this colour under everything
 STAR = (255, 255, 255)
 NIGHT_GREEN_BLUE = DARK[1] + 2
-SHARE_BLUE = (53, 132, 228)  # GNOME's accent: the dialog's Share button
+
+
+def share_blue(c):
+    """GNOME's accent, (53, 132, 228), or lighter when hovered or focused: the dialog's Share button."""
+    return c[0] < 100 and 120 <= c[1] <= 160 and c[2] > 200
 
 
 class TelescopeCase(wayland.WaylandTestCase):
@@ -46,12 +50,21 @@ class GnomeStarOffsetTest(TelescopeCase):
 
         # The desktop asks which screen to share; the caption keeps the name meanwhile.
         def share_button():
-            return session.screenshot().bounding_box(lambda c: c == SHARE_BLUE)
+            box = session.screenshot().bounding_box(share_blue)
+            return box if box and box.width > 20 else None
 
-        button = self.wait_until(lambda: (b := share_button()) and b.width > 20 and b,
-                                 message="GNOME did not ask which screen to share")
+        self.wait_until(share_button, message="GNOME did not ask which screen to share")
         self.keep(session.screenshot(), "asked.png")
         self.assertEqual(session.window_name(wid), program.name)
+
+        # Refused (Escape): the read-out turns off and says why; turned on again, the desktop asks again.
+        session.key_native(0xFF1B)  # Escape
+        message = self.wait_until(lambda: crosshair.dialogs(session, program), message="no message after Escape")
+        session.key("Return", message[0])
+        self.wait_until(lambda: not crosshair.dialogs(session, program), message="the message stayed")
+        self.assertEqual(session.window_name(wid), program.name)
+        crosshair.choose(session, program, crosshair.MENU_TELESCOPE, crosshair.TELESCOPE_STAR_OFFSET)
+        button = self.wait_until(share_button, message="GNOME did not ask again")
         session.click(*button.center)
         self.wait_until(lambda: session.window_name(wid) == f"{program.name}  no star",
                         message=lambda: f"no reading after sharing: caption {session.window_name(wid)!r}")

@@ -172,5 +172,11 @@ class SwayTelescopeTest(TelescopeCase):
                          ("1", "cyan", "0"))
 
 
+class LabwcTelescopeTest(SwayTelescopeTest):
+    """labwc (Raspberry Pi OS's desktop) casts through the same portal as sway: the same without a GPU."""
+
+    session_class = wayland.LabwcSession
+
+
 if __name__ == "__main__":
     unittest.main()

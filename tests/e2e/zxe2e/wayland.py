@@ -904,6 +904,18 @@ class WaylandTestCase(E2ETestCase):
         self.session.give(folder)
         return folder
 
+    def start_backdrop(self, **kwargs):
+        # The session's /tmp is its own, and a build folder may lie under the machine's /tmp (a CI clone):
+        # the backdrop runs from a copy in the session's folder, as the program does.
+        source = os.environ.get("ZX_BACKDROP")
+        if source and "executable" not in kwargs:
+            copy = self.session.path("bin", os.path.basename(source))
+            if not os.path.exists(copy):
+                shutil.copy2(source, copy)
+                self.session.give(copy)
+            kwargs["executable"] = copy
+        return super().start_backdrop(**kwargs)
+
     def start_color_window(self, color=COLOR):
         window = self.session.start_color_window(color)
         self._spawned.append(window.process)

@@ -69,7 +69,7 @@ grep -qx arm64 "$root/var/lib/dpkg/arch" 2>/dev/null || zx_chroot "$root" dpkg -
 zx_tree_install "$root" cmake ninja-build pkg-config python3 file dpkg-dev crossbuild-essential-arm64 qt6-base-dev \
     libgtest-dev:arm64 qt6-base-dev:arm64 qt6-multimedia-dev:arm64 libturbojpeg0-dev:arm64 \
     libjpeg62-turbo-dev:arm64 libxcb1-dev:arm64 libxcb-shape0-dev:arm64 libxcb-shm0-dev:arm64 \
-    libxcb-damage0-dev:arm64
+    libxcb-damage0-dev:arm64 libpipewire-0.3-dev:arm64
 timed "Debian 13 cross tree: packages"
 
 inner=$(zx_copy_sources "$root" "$source_dir")
